@@ -1,0 +1,23 @@
+// Lists the serial ports that can be opened right now.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "modbus/OperatorConsole.h"
+#include "serial/RtuLink.h"
+
+namespace varnetik {
+
+// The fixed, ordered candidates: /dev/ttyUSB0..15, /dev/ttyACM0..15, /dev/ttyS0..31.
+const std::vector<std::string>& DefaultPortCandidates();
+
+// Blanks trimmed from both ends, then lower-cased.
+std::string NormalizePortName(const std::string& name);
+
+// Returns the new list for PortCombo (the port open in this program first, as stored, then every
+// candidate that opens exclusively with 9600 8N1) and logs the summary line. The caller applies the list.
+std::vector<std::string> ScanPorts(const RtuLink& link, OperatorConsole& console,
+                                   const std::vector<std::string>& candidates = DefaultPortCandidates());
+
+}  // namespace varnetik

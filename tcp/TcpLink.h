@@ -1,0 +1,47 @@
+// The TCP link record: one client connection, its settings, the MBAP state and the two TCP buttons.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "modbus/OperatorConsole.h"
+#include "modbus/TcpTransactions.h"
+
+namespace varnetik {
+
+class TcpLink : public TcpExchangeState, public TcpTransport {
+ public:
+  TcpLink() = default;
+  TcpLink(const TcpLink&) = delete;
+  TcpLink& operator=(const TcpLink&) = delete;
+  ~TcpLink() override;  // closes an open connection
+
+  int connection = -1;  // socket descriptor, -1: none
+  std::string host = "127.0.0.1";
+  int64_t port = 502;
+  int64_t connectTimeoutMs = 2000;
+  // rxTimeoutMs, transactionId, txFrame, rxFrame, txLength and rxLength come from TcpExchangeState.
+
+  bool IsConnected() const override { return connection != -1; }
+  // Replaces any open connection by a new one to host:port (IPv4), waiting at most connectTimeoutMs.
+  bool TcpConnect();
+  void TcpDisconnect();
+  int64_t TcpSend(const uint8_t* bytes, int64_t count) override;
+  int64_t TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) override;
+
+  TcpTransactionContext TransactionContext(uint8_t slaveId) {
+    return TcpTransactionContext{*this, *this, slaveId};
+  }
+};
+
+// Copies TcpHostField, TcpPortField and TcpTimeoutSpin into the link.
+void TcpReadSettings(TcpLink& link, const OperatorConsole& console);
+
+// "TCP verbinden" and "TCP trennen".
+void TcpConnectClicked(TcpLink& link, OperatorConsole& console);
+void TcpDisconnectClicked(TcpLink& link, OperatorConsole& console);
+
+// Status-bar field 1: "TCP: getrennt" or "TCP: verbunden (127.0.0.1:502)".
+std::string TcpStatusText(const TcpLink& link);
+
+}  // namespace varnetik
