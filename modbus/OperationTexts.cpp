@@ -1,0 +1,1 @@
+#include "modbus/OperationTexts.h"

@@ -1,0 +1,1 @@
+#include "tcp/TcpOperations.h"
