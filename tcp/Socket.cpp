@@ -1,0 +1,131 @@
+#include "tcp/Socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+
+namespace varnetik {
+
+namespace {
+
+bool LookUpName(const std::string& host, in_addr_t& address) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* answer = nullptr;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &answer) != 0 || answer == nullptr) return false;
+  address = reinterpret_cast<const sockaddr_in*>(answer->ai_addr)->sin_addr.s_addr;
+  ::freeaddrinfo(answer);
+  return true;
+}
+
+bool SetBlocking(int socketFd, bool blocking) {
+  int flags = ::fcntl(socketFd, F_GETFL);
+  if (flags < 0) return false;
+  flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
+  return ::fcntl(socketFd, F_SETFL, flags) == 0;
+}
+
+bool StartConnect(int socketFd, in_addr_t address, uint16_t port) {
+  sockaddr_in destination{};
+  destination.sin_family = AF_INET;
+  destination.sin_port = htons(port);
+  destination.sin_addr.s_addr = address;
+  if (::connect(socketFd, reinterpret_cast<const sockaddr*>(&destination), sizeof destination) == 0) {
+    return true;
+  }
+  // An interrupted non-blocking connect goes on in the background like one under way.
+  return errno == EINPROGRESS || errno == EINTR;
+}
+
+// One wait for completion; a signal only shortens it, never extends the limit.
+bool WaitConnected(int socketFd, int64_t timeoutMs) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max<int64_t>(timeoutMs, 0));
+  pollfd watch{socketFd, POLLOUT, 0};
+  int ready;
+  do {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    ready = ::poll(&watch, 1, static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT_MAX)));
+  } while (ready < 0 && errno == EINTR);
+  if (ready != 1 || (watch.revents & POLLOUT) == 0) return false;
+  int error = 0;
+  socklen_t length = sizeof error;
+  return ::getsockopt(socketFd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+}
+
+}  // namespace
+
+bool ResolveIpv4(const std::string& host, in_addr_t& address) {
+  // A text with a NUL inside would be read only up to it: not the host the operator typed.
+  if (host.empty() || host.find('\0') != std::string::npos) return false;
+  in_addr dotted{};
+  if (::inet_aton(host.c_str(), &dotted) != 0) {
+    address = dotted.s_addr;
+  } else if (!LookUpName(host, address)) {
+    return false;
+  }
+  return address != INADDR_NONE;
+}
+
+int ConnectIpv4(in_addr_t address, uint16_t port, int64_t timeoutMs) {
+  const int socketFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (socketFd < 0) return -1;
+  if (!SetBlocking(socketFd, false)) {
+    CloseSocket(socketFd);
+    return -1;
+  }
+  bool connected = StartConnect(socketFd, address, port) && WaitConnected(socketFd, timeoutMs);
+  if (!SetBlocking(socketFd, true)) connected = false;
+  if (!connected) {
+    CloseSocket(socketFd);
+    return -1;
+  }
+  return socketFd;
+}
+
+int64_t SendAll(int socketFd, const uint8_t* bytes, int64_t count) {
+  int64_t sent = 0;
+  while (sent < count) {
+    const ssize_t taken = ::send(socketFd, bytes + sent, static_cast<size_t>(count - sent), MSG_NOSIGNAL);
+    if (taken > 0) {
+      sent += taken;
+    } else if (taken < 0 && errno == EINTR) {
+      continue;
+    } else {
+      return -1;
+    }
+  }
+  return sent;
+}
+
+ReceiveOutcome ReceiveNow(int socketFd, uint8_t* destination, int64_t count, int64_t& received) {
+  const ssize_t got = ::recv(socketFd, destination, static_cast<size_t>(count), MSG_DONTWAIT);
+  if (got > 0) {
+    received = got;
+    return ReceiveOutcome::Bytes;
+  }
+  if (got == 0) return ReceiveOutcome::PeerClosed;
+  if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return ReceiveOutcome::NothingThere;
+  return ReceiveOutcome::Error;
+}
+
+void WaitReadable(int socketFd, int timeoutMs) {
+  pollfd watch{socketFd, POLLIN, 0};
+  ::poll(&watch, 1, timeoutMs);
+}
+
+void CloseSocket(int socketFd) {
+  // Linux releases the descriptor even when close reports EINTR, so it is never retried.
+  ::close(socketFd);
+}
+
+}  // namespace varnetik

@@ -1,0 +1,70 @@
+#include "tcp/TcpLink.h"
+
+#include <chrono>
+#include <thread>
+
+#include "tcp/Socket.h"
+
+namespace varnetik {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int64_t ElapsedMs(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+TcpLink::~TcpLink() { TcpDisconnect(); }
+
+bool TcpLink::TcpConnect() {
+  TcpDisconnect();
+  // A port outside 1..65535 is refused rather than wrapped to another server's port.
+  if (port < 1 || port > 65535) return false;
+  in_addr_t address = 0;
+  if (!ResolveIpv4(host, address)) return false;
+  connection = ConnectIpv4(address, static_cast<uint16_t>(port), connectTimeoutMs);
+  return connection != -1;
+}
+
+void TcpLink::TcpDisconnect() {
+  if (connection == -1) return;
+  CloseSocket(connection);
+  connection = -1;
+}
+
+int64_t TcpLink::TcpSend(const uint8_t* bytes, int64_t count) {
+  if (connection == -1) return -1;
+  if (count <= 0) return 0;
+  return SendAll(connection, bytes, count);
+}
+
+int64_t TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) {
+  if (count <= 0) return 0;
+  if (timeoutMs <= 0) return TcpTimeoutOrShort;
+  if (connection == -1) return TcpConnectionLost;
+  const Clock::time_point start = Clock::now();
+  int64_t received = 0;
+  while (received < count && ElapsedMs(start) < timeoutMs) {
+    int64_t got = 0;
+    switch (ReceiveNow(connection, destination + received, count - received, got)) {
+      case ReceiveOutcome::Bytes:
+        received += got;
+        break;
+      case ReceiveOutcome::NothingThere:
+        WaitReadable(connection, 1);
+        break;
+      case ReceiveOutcome::PeerClosed:
+        // A closed peer reads as readable at once: a readiness wait would spin, so pause instead.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        break;
+      case ReceiveOutcome::Error:
+        return TcpConnectionLost;
+    }
+  }
+  return received == count ? count : TcpTimeoutOrShort;
+}
+
+}  // namespace varnetik
