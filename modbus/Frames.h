@@ -45,6 +45,8 @@ int64_t BuildRtuReadRequest(uint8_t* frame, uint8_t slaveId, uint8_t functionCod
                             uint16_t quantity);
 int64_t BuildRtuWriteSingleRequest(uint8_t* frame, uint8_t slaveId, uint16_t address, uint16_t value);
 // Sends the first count entries of values; count must be 1..123 and values must hold at least count entries.
+// Outside that contract the frame stays inside its buffer: count is clamped to 0..123 and entries the
+// vector lacks are sent as 0 (the transactions refuse such calls before building anything).
 int64_t BuildRtuWriteMultipleRequest(uint8_t* frame, uint8_t slaveId, uint16_t start,
                                      const std::vector<uint16_t>& values, int64_t count);
 
