@@ -73,6 +73,13 @@ inline void ResetConnection(ScopedFd& peer) {
   peer.Close();
 }
 
+// True when the other side has closed the connection: a read ends with no bytes within 2 s.
+inline bool SeesOrderlyClose(int fd) {
+  pollfd watch{fd, POLLIN, 0};
+  uint8_t byte = 0;
+  return ::poll(&watch, 1, 2000) == 1 && ::recv(fd, &byte, 1, 0) == 0;
+}
+
 template <typename Action>
 int64_t MillisecondsTaken(Action&& action) {
   const auto start = std::chrono::steady_clock::now();
