@@ -1,0 +1,12 @@
+// How an operator's port name becomes the device path that is opened.
+#pragma once
+
+#include <string>
+
+namespace varnetik {
+
+// "/..." is taken as typed; "COM<n>" (any letter case, n >= 1) is /dev/ttyS<n-1>, so names known from
+// other systems keep working; any other name is looked up under /dev ("ttyUSB0" -> "/dev/ttyUSB0").
+std::string DevicePathForPortName(const std::string& name);
+
+}  // namespace varnetik

@@ -1,0 +1,186 @@
+#include "serial/SerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "serial/LineSettings.h"
+#include "serial/MonotonicClock.h"
+#include "serial/PortName.h"
+
+namespace varnetik {
+
+namespace {
+
+struct PortTimeouts {
+  int64_t readIntervalMs = 0;
+  int64_t readTotalConstantMs = 0;
+  int64_t readTotalMultiplierMs = 0;
+  int64_t writeTotalConstantMs = 10;
+  int64_t writeTotalMultiplierMs = 100;
+};
+
+// The ports this service opened, by descriptor. Only these are ever read, written or closed, so a
+// stale or invented identifier can never touch a descriptor that belongs to someone else.
+std::mutex registryMutex;
+std::map<int64_t, PortTimeouts> openPorts;
+
+bool IsRegistered(int64_t port) {
+  std::lock_guard<std::mutex> lock(registryMutex);
+  return openPorts.count(port) != 0;
+}
+
+bool TimeoutsOf(int64_t port, PortTimeouts& timeouts) {
+  std::lock_guard<std::mutex> lock(registryMutex);
+  auto it = openPorts.find(port);
+  if (it == openPorts.end()) return false;
+  timeouts = it->second;
+  return true;
+}
+
+int OpenExclusive(const std::string& path) {
+  // Non-blocking so that a missing carrier never holds the open; reads rely on it never waiting too.
+  int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  // TIOCEXCL does not stop a privileged opener; the lock keeps every cooperating program out as well.
+  if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool ConfigureLine(int fd, int64_t baudRate, int64_t parity, int64_t dataBits, float stopBits,
+                   int64_t handshake) {
+  termios settings{};
+  if (tcgetattr(fd, &settings) != 0) return false;
+  if (!ApplyLineSettings(settings, baudRate, parity, dataBits, stopBits, handshake)) return false;
+  if (tcsetattr(fd, TCSANOW, &settings) != 0) return false;
+  // tcsetattr succeeds when any part was applied; a speed the driver did not take is a refusal.
+  termios applied{};
+  if (tcgetattr(fd, &applied) != 0) return false;
+  return cfgetospeed(&applied) == cfgetospeed(&settings) &&
+         (applied.c_cflag & CSIZE) == (settings.c_cflag & CSIZE);
+}
+
+void ReleasePort(int fd) {
+  // Drop the exclusive flag before the close: if the terminal stays open elsewhere it must not keep it.
+  ioctl(fd, TIOCNXCL);
+  close(fd);
+}
+
+// Waits until the driver's output queue is empty, then for the transmitter itself. Returns the bytes
+// still queued when the deadline passed first.
+int64_t WaitUntilSent(int fd, int64_t deadlineMs) {
+  for (;;) {
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
+    if (MonotonicMs() >= deadlineMs) return queued;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  tcdrain(fd);
+  return 0;
+}
+
+}  // namespace
+
+int64_t SerialOpen(const std::string& portName, int64_t baudRate, int64_t parity, int64_t dataBits,
+                   float stopBits, int64_t handshake, int64_t /*rxQueueSize*/, int64_t /*txQueueSize*/) {
+  int fd = OpenExclusive(DevicePathForPortName(portName));
+  if (fd < 0) return kNoSerialPort;
+  if (!ConfigureLine(fd, baudRate, parity, dataBits, stopBits, handshake)) {
+    ReleasePort(fd);
+    return kNoSerialPort;
+  }
+  if (handshake == 0) {
+    int rts = TIOCM_RTS;
+    ioctl(fd, TIOCMBIC, &rts);  // fails on a pseudo-terminal, which has no modem lines
+  }
+  std::lock_guard<std::mutex> lock(registryMutex);
+  openPorts[fd] = PortTimeouts{};
+  return fd;
+}
+
+bool SerialSetTimeouts(int64_t port, int64_t readIntervalMs, int64_t readTotalConstantMs,
+                       int64_t readTotalMultiplierMs, int64_t writeTotalConstantMs,
+                       int64_t writeTotalMultiplierMs) {
+  std::lock_guard<std::mutex> lock(registryMutex);
+  auto it = openPorts.find(port);
+  if (it == openPorts.end()) return false;
+  it->second = PortTimeouts{readIntervalMs, readTotalConstantMs, readTotalMultiplierMs,
+                            writeTotalConstantMs, writeTotalMultiplierMs};
+  return true;
+}
+
+int64_t SerialBytesWaiting(int64_t port) {
+  if (!IsRegistered(port)) return 0;
+  int waiting = 0;
+  if (ioctl(static_cast<int>(port), FIONREAD, &waiting) != 0) return 0;
+  return waiting;
+}
+
+int64_t SerialRead(int64_t port, uint8_t* destination, int64_t count) {
+  if (count <= 0 || !IsRegistered(port)) return 0;
+  for (;;) {
+    ssize_t got = read(static_cast<int>(port), destination, static_cast<size_t>(count));
+    if (got >= 0) return got;
+    if (errno != EINTR) return 0;
+  }
+}
+
+int64_t SerialWrite(int64_t port, const uint8_t* source, int64_t count) {
+  PortTimeouts timeouts;
+  if (count <= 0 || !TimeoutsOf(port, timeouts)) return 0;
+  const int fd = static_cast<int>(port);
+  const int64_t deadline =
+      MonotonicMs() + timeouts.writeTotalConstantMs + timeouts.writeTotalMultiplierMs * count;
+  int64_t written = 0;
+  while (written < count) {
+    ssize_t put = write(fd, source + written, static_cast<size_t>(count - written));
+    if (put > 0) {
+      written += put;
+      continue;
+    }
+    if (put < 0 && errno == EINTR) continue;
+    if (put == 0 || errno != EAGAIN) return written;
+    int64_t remaining = deadline - MonotonicMs();
+    if (remaining <= 0) return written;
+    pollfd ready{fd, POLLOUT, 0};
+    if (poll(&ready, 1, static_cast<int>(std::min<int64_t>(remaining, 60000))) < 0 && errno != EINTR) {
+      return written;
+    }
+  }
+  return std::max<int64_t>(0, count - WaitUntilSent(fd, deadline));
+}
+
+void SerialClose(int64_t port) {
+  {
+    std::lock_guard<std::mutex> lock(registryMutex);
+    if (openPorts.erase(port) == 0) return;
+  }
+  ReleasePort(static_cast<int>(port));
+}
+
+void SerialWaitForInput(int64_t port, int maxMs) {
+  if (maxMs <= 0) return;
+  if (!IsRegistered(port)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(maxMs));
+    return;
+  }
+  pollfd ready{static_cast<int>(port), POLLIN, 0};
+  int result = poll(&ready, 1, maxMs);
+  if (result > 0 && (ready.revents & POLLIN) == 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(maxMs));
+  }
+}
+
+}  // namespace varnetik
