@@ -51,8 +51,12 @@ int OpenExclusive(const std::string& path) {
   // Non-blocking so that a missing carrier never holds the open; reads rely on it never waiting too.
   int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
-  // TIOCEXCL does not stop a privileged opener; the lock keeps every cooperating program out as well.
-  if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  // TIOCEXCL does not stop a privileged opener, so its flag is checked by hand; the lock keeps out every
+  // program that locks as well. The flag is set last: a refused open must not leave it on a port that
+  // somebody else holds.
+  int exclusive = 0;
+  bool heldElsewhere = ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+  if (heldElsewhere || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
     close(fd);
     return -1;
   }
@@ -65,11 +69,12 @@ bool ConfigureLine(int fd, int64_t baudRate, int64_t parity, int64_t dataBits, f
   if (tcgetattr(fd, &settings) != 0) return false;
   if (!ApplyLineSettings(settings, baudRate, parity, dataBits, stopBits, handshake)) return false;
   if (tcsetattr(fd, TCSANOW, &settings) != 0) return false;
-  // tcsetattr succeeds when any part was applied; a speed the driver did not take is a refusal.
+  // tcsetattr succeeds when any part was applied; a speed the driver did not take is a refusal. The
+  // character size and parity are not checked back: a pseudo-terminal (a virtual port) always reports
+  // 8 bits without parity, and refusing 8E1 there would make it useless.
   termios applied{};
   if (tcgetattr(fd, &applied) != 0) return false;
-  return cfgetospeed(&applied) == cfgetospeed(&settings) &&
-         (applied.c_cflag & CSIZE) == (settings.c_cflag & CSIZE);
+  return cfgetospeed(&applied) == cfgetospeed(&settings);
 }
 
 void ReleasePort(int fd) {
