@@ -1,0 +1,110 @@
+// The port scan over candidates the test provides: pseudo-terminals, missing paths and held ports.
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "serial/PortScan.h"
+#include "tests/serial/TerminalPair.h"
+#include "tests/support/FakeConsole.h"
+
+namespace varnetik {
+namespace {
+
+using testing::FakeConsole;
+using testing::TerminalPair;
+using Names = std::vector<std::string>;
+
+const char kMissing[] = "/dev/varnetik-no-such-port";
+
+TEST(PortScanTest, NormalizesNamesForComparison) {
+  const struct {
+    const char* name;
+    const char* normalized;
+  } cases[] = {{"COM3", "com3"}, {" com3", "com3"}, {"Com3 ", "com3"}, {"  /dev/ttyUSB0  ", "/dev/ttyusb0"},
+               {"\tCOM3", "\tcom3"}, {"   ", ""}, {"", ""}, {"Ä1", "Ä1"}};
+  for (const auto& c : cases) EXPECT_EQ(NormalizePortName(c.name), c.normalized) << c.name;
+}
+
+TEST(PortScanTest, DefaultCandidatesPutUsbAdaptersFirst) {
+  const Names& names = DefaultPortCandidates();
+  ASSERT_EQ(names.size(), 64u);
+  EXPECT_EQ(names[0], "/dev/ttyUSB0");
+  EXPECT_EQ(names[15], "/dev/ttyUSB15");
+  EXPECT_EQ(names[16], "/dev/ttyACM0");
+  EXPECT_EQ(names[31], "/dev/ttyACM15");
+  EXPECT_EQ(names[32], "/dev/ttyS0");
+  EXPECT_EQ(names[63], "/dev/ttyS31");
+}
+
+TEST(PortScanTest, ListsOnlyPortsThatOpenExclusively) {
+  TerminalPair free1, held, free2;
+  ASSERT_EQ(flock(held.TerminalFd(), LOCK_EX | LOCK_NB), 0);
+  RtuLink link;
+  FakeConsole console;
+  const Names candidates = {kMissing, free1.Path(), held.Path(), free2.Path(), free1.Path()};
+  EXPECT_EQ(ScanPorts(link, console, candidates), (Names{free1.Path(), free2.Path()}));
+  // A second scan finds the same; nothing piles up.
+  EXPECT_EQ(ScanPorts(link, console, candidates), (Names{free1.Path(), free2.Path()}));
+  EXPECT_EQ(console.log, (Names{"Gefundene COM Ports: 2", "Gefundene COM Ports: 2"}));
+}
+
+TEST(PortScanTest, ReportsWhenNothingIsFound) {
+  TerminalPair held;
+  ASSERT_EQ(flock(held.TerminalFd(), LOCK_EX | LOCK_NB), 0);
+  RtuLink link;
+  FakeConsole console;
+  EXPECT_TRUE(ScanPorts(link, console, {kMissing, held.Path()}).empty());
+  EXPECT_TRUE(ScanPorts(link, console, {}).empty());
+  EXPECT_EQ(console.log, (Names{"Keine verfügbaren Ports gefunden.", "Keine verfügbaren Ports gefunden."}));
+}
+
+class OpenPortScanTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/varnetik-scan-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  std::string Alias(const std::string& name, const TerminalPair& target) {
+    std::filesystem::create_symlink(target.Path(), dir / name);
+    return (dir / name).string();
+  }
+
+  std::filesystem::path dir;
+  TerminalPair open, other, free;
+  RtuLink link;
+  FakeConsole console;
+};
+
+TEST_F(OpenPortScanTest, TheOpenPortComesFirstAsStoredAndIsNotProbedAgain) {
+  link.portName = Alias("PortA", open);
+  link.baudRate = 19200;
+  link.stopBits = 2.0f;
+  ASSERT_TRUE(link.RtuOpenPort());
+  // The same name in another spelling, though it leads to a free terminal, counts as the open port.
+  const std::string sameName = Alias("porta ", other);
+  const std::string openAgain = Alias("again", open);
+  const Names found = ScanPorts(link, console, {sameName, openAgain, free.Path()});
+  EXPECT_EQ(found, (Names{link.portName, free.Path()}));
+  EXPECT_EQ(console.log, (Names{"Gefundene COM Ports: 2"}));
+  // The probe of the open port under another name failed without touching its line settings.
+  EXPECT_TRUE(link.IsOpen());
+  const termios line = open.TerminalSettings();
+  EXPECT_EQ(cfgetospeed(&line), B19200);
+  EXPECT_NE(line.c_cflag & CSTOPB, 0u);
+}
+
+TEST_F(OpenPortScanTest, AnOpenPortWithoutANameIsNotListed) {
+  link.portName = open.Path();
+  ASSERT_TRUE(link.RtuOpenPort());
+  link.portName.clear();
+  EXPECT_EQ(ScanPorts(link, console, {open.Path(), free.Path()}), (Names{free.Path()}));
+}
+
+}  // namespace
+}  // namespace varnetik

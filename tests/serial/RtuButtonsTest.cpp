@@ -1,0 +1,160 @@
+// The settings row, "Verbinden", "Trennen" and the status text, spoken through the recording console.
+#include <sys/file.h>
+
+#include <gtest/gtest.h>
+
+#include "serial/RtuLink.h"
+#include "serial/SerialPort.h"
+#include "tests/serial/TerminalPair.h"
+#include "tests/support/FakeConsole.h"
+
+namespace varnetik {
+namespace {
+
+using testing::FakeConsole;
+using testing::TerminalPair;
+using Events = std::vector<std::string>;
+
+const char kFailureBox[] = "box: Fehler / Port konnte nicht geöffnet werden.";
+
+bool CanOpen(const std::string& path) {
+  int64_t port = SerialOpen(path, 9600, 0, 8, 1.0f, 0, 64, 64);
+  SerialClose(port);
+  return port != kNoSerialPort;
+}
+
+TEST(RtuReadSettingsTest, CopiesTheSettingsRow) {
+  const struct {
+    int parityEntry, dataBitsEntry, stopBitsEntry;
+    int64_t parity, dataBits;
+    float stopBits;
+  } cases[] = {
+      {0, 1, 0, 0, 8, 1.0f},
+      {1, 0, 1, 2, 7, 2.0f},   // "Even" is the driver's code 2, not the list position
+      {2, 1, 1, 1, 8, 2.0f},   // "Odd" is code 1
+      {-1, -1, -1, 2, 8, 2.0f},  // nothing selected: parity kept, the others take their second value
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.parityEntry);
+    RtuLink link;
+    link.parity = 2;
+    uint8_t slaveId = 1;
+    FakeConsole console;
+    console.texts[ControlId::PortCombo] = " ttyUSB0 ";
+    console.texts[ControlId::BaudCombo] = "19200";
+    console.selections[ControlId::ParityCombo] = c.parityEntry;
+    console.selections[ControlId::DataBitsCombo] = c.dataBitsEntry;
+    console.selections[ControlId::StopBitsCombo] = c.stopBitsEntry;
+    console.spins[ControlId::SlaveIdSpin] = 0x1F7;
+    console.spins[ControlId::RtuTimeoutSpin] = 1234;
+    RtuReadSettings(link, slaveId, console);
+    EXPECT_EQ(link.portName, " ttyUSB0 ");
+    EXPECT_EQ(link.baudRate, 19200);
+    EXPECT_EQ(link.parity, c.parity);
+    EXPECT_EQ(link.dataBits, c.dataBits);
+    EXPECT_EQ(link.stopBits, c.stopBits);
+    EXPECT_EQ(slaveId, 0xF7);
+    EXPECT_EQ(link.rxTimeoutMs, 1234);
+    EXPECT_TRUE(console.events.empty());
+  }
+}
+
+TEST(RtuStatusTextTest, DescribesTheLink) {
+  const struct {
+    bool open;
+    int64_t baudRate, dataBits, parity;
+    float stopBits;
+    const char* text;
+  } cases[] = {
+      {false, 9600, 8, 0, 1.0f, "RTU: getrennt"},
+      {true, 9600, 8, 0, 1.0f, "RTU: verbunden (COM3 @ 9600 8N1)"},
+      {true, 19200, 7, 2, 2.0f, "RTU: verbunden (COM3 @ 19200 7E2)"},
+      {true, 115200, 8, 1, 1.5f, "RTU: verbunden (COM3 @ 115200 8O1)"},
+      {true, 1200, 8, 7, 3.0f, "RTU: verbunden (COM3 @ 1200 8O2)"},
+  };
+  for (const auto& c : cases) {
+    RtuLink link;
+    link.portHandle = c.open ? 987654 : -1;  // an identifier the serial service does not own
+    link.baudRate = c.baudRate;
+    link.dataBits = c.dataBits;
+    link.parity = c.parity;
+    link.stopBits = c.stopBits;
+    EXPECT_EQ(RtuStatusText(link), c.text);
+    link.portHandle = -1;
+  }
+}
+
+class RtuButtonsTest : public ::testing::Test {
+ protected:
+  void Connect(const std::string& name) {
+    console.texts[ControlId::PortCombo] = name;
+    RtuConnectClicked(link, slaveId, console);
+  }
+
+  TerminalPair first;
+  TerminalPair second;
+  RtuLink link;
+  uint8_t slaveId = 1;
+  FakeConsole console;
+};
+
+TEST_F(RtuButtonsTest, ConnectOpensWithTheWindowSettings) {
+  console.texts[ControlId::BaudCombo] = "19200";
+  console.selections[ControlId::ParityCombo] = 1;
+  console.selections[ControlId::DataBitsCombo] = 0;
+  console.selections[ControlId::StopBitsCombo] = 1;
+  Connect(first.Path());
+  EXPECT_EQ(console.events, (Events{"log: Port geöffnet: " + first.Path(), "status"}));
+  EXPECT_TRUE(link.IsOpen());
+  EXPECT_EQ(RtuStatusText(link), "RTU: verbunden (" + first.Path() + " @ 19200 7E2)");
+  const termios line = first.TerminalSettings();
+  EXPECT_EQ(cfgetospeed(&line), B19200);
+}
+
+TEST_F(RtuButtonsTest, EmptyNameOnlyShowsAHintAndKeepsThePortOpen) {
+  Connect(first.Path());
+  const int64_t handle = link.portHandle;
+  console.events.clear();
+  Connect("");
+  EXPECT_EQ(console.events, (Events{"box: Hinweis / Bitte einen Port wählen/eingeben."}));
+  EXPECT_EQ(link.portHandle, handle);
+}
+
+TEST_F(RtuButtonsTest, FailureIsLoggedBeforeTheBoxAndTheStatusFollows) {
+  // Blanks only are a name; so are a missing device and a port another program holds.
+  ASSERT_EQ(flock(second.TerminalFd(), LOCK_EX | LOCK_NB), 0);
+  for (const std::string& name : {std::string("  "), std::string("/dev/varnetik-missing"), second.Path()}) {
+    SCOPED_TRACE(name);
+    Connect(first.Path());
+    console.events.clear();
+    Connect(name);
+    EXPECT_EQ(console.events, (Events{"log: Konnte Port nicht öffnen: " + name, kFailureBox, "status"}));
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_TRUE(CanOpen(first.Path())) << "the port open before was not released";
+  }
+}
+
+TEST_F(RtuButtonsTest, ConnectAgainClosesTheOldPortFirst) {
+  Connect(first.Path());
+  Connect(first.Path());  // the same port again: it would be in use if not closed first
+  EXPECT_EQ(console.log, (std::vector<std::string>{"Port geöffnet: " + first.Path(),
+                                                   "Port geöffnet: " + first.Path()}));
+  Connect(second.Path());
+  EXPECT_TRUE(link.IsOpen());
+  EXPECT_TRUE(CanOpen(first.Path()));
+  EXPECT_FALSE(CanOpen(second.Path()));
+}
+
+TEST_F(RtuButtonsTest, DisconnectClosesRefreshesAndLogsEvenWhenClosed) {
+  Connect(first.Path());
+  console.events.clear();
+  for (int click = 0; click < 2; ++click) {
+    RtuDisconnectClicked(link, console);
+    EXPECT_FALSE(link.IsOpen());
+  }
+  EXPECT_EQ(console.events, (Events{"status", "log: Port geschlossen.", "status", "log: Port geschlossen."}));
+  EXPECT_TRUE(CanOpen(first.Path()));
+}
+
+}  // namespace
+}  // namespace varnetik

@@ -1,0 +1,101 @@
+// Our RTU transactions through the real link against libmodbus as an independent slave.
+#include <functional>
+#include <numeric>
+
+#include <gtest/gtest.h>
+
+#include "modbus/ResultCode.h"
+#include "modbus/RtuTransactions.h"
+#include "serial/RtuLink.h"
+#include "tests/serial/LibmodbusRtuSlave.h"
+#include "tests/serial/TerminalPair.h"
+
+namespace varnetik {
+namespace {
+
+using testing::ElapsedMs;
+using testing::LibmodbusRtuSlave;
+using testing::TerminalPair;
+
+constexpr uint8_t kSlaveId = 17;
+
+class RtuLibmodbusInteropTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    link.portName = pair.Path();
+    link.baudRate = 19200;
+    link.parity = 2;
+    link.rxTimeoutMs = 2000;
+    ASSERT_TRUE(link.RtuOpenPort());
+  }
+
+  RtuTransactionContext Context() { return link.TransactionContext(kSlaveId); }
+
+  TerminalPair pair;
+  RtuLink link;
+  LibmodbusRtuSlave slave{pair.MasterFd(), kSlaveId};
+};
+
+TEST_F(RtuLibmodbusInteropTest, ReadsOneToAHundredTwentyFiveRegisters) {
+  const struct {
+    uint8_t functionCode;
+    uint16_t start;
+    uint16_t quantity;
+  } cases[] = {{kFcReadHolding, 0, 1}, {kFcReadHolding, 10, 125}, {kFcReadInput, 75, 125}, {kFcReadInput, 199, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.quantity);
+    std::vector<uint16_t> registers;
+    ASSERT_EQ(RtuReadRegisters(Context(), c.functionCode, c.start, c.quantity, registers), c.quantity);
+    ASSERT_EQ(registers.size(), c.quantity);
+    for (uint16_t i = 0; i < c.quantity; ++i) {
+      const int address = c.start + i;
+      EXPECT_EQ(registers[i], c.functionCode == kFcReadHolding ? slave.HoldingRegister(address)
+                                                               : slave.InputRegister(address));
+    }
+  }
+}
+
+TEST_F(RtuLibmodbusInteropTest, WritesOneRegister) {
+  ASSERT_EQ(RtuWriteSingleRegister(Context(), 5, 0xBEEF), 1);
+  EXPECT_EQ(slave.HoldingRegister(5), 0xBEEF);
+  // 0x11 and 0x13 in the frame must pass the line untouched.
+  ASSERT_EQ(RtuWriteSingleRegister(Context(), 0x13, 0x1311), 1);
+  EXPECT_EQ(slave.HoldingRegister(0x13), 0x1311);
+}
+
+TEST_F(RtuLibmodbusInteropTest, WritesAHundredTwentyThreeRegisters) {
+  std::vector<uint16_t> values(123);
+  std::iota(values.begin(), values.end(), uint16_t{0x1100});
+  ASSERT_EQ(RtuWriteMultipleRegisters(Context(), 20, values, 123), 123);
+  for (int i = 0; i < 123; ++i) EXPECT_EQ(slave.HoldingRegister(20 + i), values[i]) << i;
+  std::vector<uint16_t> readBack;
+  ASSERT_EQ(RtuReadRegisters(Context(), kFcReadHolding, 20, 123, readBack), 123);
+  EXPECT_EQ(readBack, values);
+}
+
+TEST_F(RtuLibmodbusInteropTest, AnExceptionAnswerArrivesAfterTheFullBudget) {
+  link.rxTimeoutMs = 300;
+  std::vector<uint16_t> registers;
+  const std::vector<uint16_t> values(10, 1);
+  const struct {
+    const char* what;
+    std::function<ResultCode()> run;
+    ResultCode expected;
+  } cases[] = {
+      {"read", [&] { return RtuReadRegisters(Context(), kFcReadHolding, 195, 10, registers); }, ReadException - 2},
+      {"write one", [&] { return RtuWriteSingleRegister(Context(), 250, 1); }, WriteOneException - 2},
+      {"write many", [&] { return RtuWriteMultipleRegisters(Context(), 195, values, 10); }, WriteManyException - 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(c.run(), c.expected);
+    // Five bytes never reach the expected length, so only the budget ends the exchange.
+    const int64_t elapsed = ElapsedMs(start);
+    EXPECT_GE(elapsed, 299);
+    EXPECT_LT(elapsed, 3300);
+  }
+}
+
+}  // namespace
+}  // namespace varnetik

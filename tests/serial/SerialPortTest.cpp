@@ -1,0 +1,190 @@
+// The serial-port service on pseudo-terminals: exclusive open, the line as configured, refusals, the
+// write bound, and identifiers it does not own.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "serial/LineSettings.h"
+#include "serial/PortName.h"
+#include "serial/SerialPort.h"
+#include "tests/serial/TerminalPair.h"
+
+namespace varnetik {
+namespace {
+
+using testing::ElapsedMs;
+using testing::TerminalPair;
+
+TEST(PortNameTest, MapsTypedNamesToDevicePaths) {
+  const struct {
+    const char* typed;
+    const char* path;
+  } cases[] = {
+      {"/dev/pts/3", "/dev/pts/3"}, {"COM1", "/dev/ttyS0"},     {"com3", "/dev/ttyS2"},
+      {"Com64", "/dev/ttyS63"},     {"ttyUSB0", "/dev/ttyUSB0"}, {"COM0", "/dev/COM0"},
+      {"COM3x", "/dev/COM3x"},      {"COM", "/dev/COM"},         {" COM3", "/dev/ COM3"},
+      {"", "/dev/"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DevicePathForPortName(c.typed), c.path) << c.typed;
+}
+
+struct LineCase {
+  int64_t baudRate;
+  int64_t parity;
+  int64_t dataBits;
+  float stopBits;
+  speed_t speed;
+  tcflag_t characterSize;
+};
+
+const LineCase kLineCases[] = {
+    {9600, 0, 8, 1.0f, B9600, CS8},
+    {19200, 2, 7, 2.0f, B19200, CS7},
+    {115200, 1, 8, 2.0f, B115200, CS8},
+    {1200, 1, 7, 1.0f, B1200, CS7},
+};
+
+// Raw, no flow control of either kind, parity checked on input only when parity is on.
+void ExpectRawLine(const termios& t, const LineCase& c) {
+  EXPECT_EQ(cfgetispeed(&t), c.speed);
+  EXPECT_EQ(cfgetospeed(&t), c.speed);
+  EXPECT_EQ((t.c_cflag & PARODD) != 0, c.parity == 1);
+  EXPECT_EQ((t.c_iflag & INPCK) != 0, c.parity != 0);
+  EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.stopBits == 2.0f);
+  EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+  EXPECT_EQ(t.c_cflag & CRTSCTS, 0u);
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | PARMRK | BRKINT), 0u);
+  EXPECT_EQ(t.c_oflag & OPOST, 0u);
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0u);
+  EXPECT_EQ(t.c_cc[VMIN], 0);
+  EXPECT_EQ(t.c_cc[VTIME], 0);
+}
+
+TEST(LineSettingsTest, TurnsAnyDriverStateIntoTheRequestedRawLine) {
+  for (const LineCase& c : kLineCases) {
+    SCOPED_TRACE(c.baudRate);
+    termios t{};
+    t.c_iflag = t.c_oflag = t.c_lflag = t.c_cflag = ~tcflag_t{0};  // every flag on, flow control included
+    t.c_cc[VMIN] = 1;
+    ASSERT_TRUE(ApplyLineSettings(t, c.baudRate, c.parity, c.dataBits, c.stopBits, 0));
+    ExpectRawLine(t, c);
+    EXPECT_EQ(t.c_cflag & CSIZE, c.characterSize);
+    EXPECT_EQ((t.c_cflag & PARENB) != 0, c.parity != 0);
+    EXPECT_EQ(t.c_cflag & CMSPAR, 0u);
+  }
+}
+
+TEST(SerialPortTest, ConfiguresTheTerminalItOpens) {
+  // A fresh terminal echoes, edits lines and has XON/XOFF on; the open must undo all of it. A
+  // pseudo-terminal always reports 8 bits without parity, so those two are checked above.
+  for (const LineCase& c : kLineCases) {
+    SCOPED_TRACE(c.baudRate);
+    TerminalPair pair;
+    ASSERT_NE(pair.TerminalSettings().c_iflag & IXON, 0u);
+    int64_t port = SerialOpen(pair.Path(), c.baudRate, c.parity, c.dataBits, c.stopBits, 0, 4096, 4096);
+    ASSERT_NE(port, kNoSerialPort);
+    ExpectRawLine(pair.TerminalSettings(), c);
+    SerialClose(port);
+  }
+}
+
+TEST(SerialPortTest, RefusesSettingsWithoutATermiosFormAndLeavesThePortFree) {
+  const struct {
+    int64_t baudRate;
+    int64_t parity;
+    int64_t dataBits;
+    float stopBits;
+  } cases[] = {
+      {14400, 0, 8, 1.0f}, {0, 0, 8, 1.0f}, {-9600, 0, 8, 1.0f},
+      {9600, 3, 8, 1.0f},  {9600, 0, 9, 1.0f}, {9600, 0, 8, 1.5f},
+  };
+  TerminalPair pair;
+  for (const auto& c : cases) {
+    EXPECT_EQ(SerialOpen(pair.Path(), c.baudRate, c.parity, c.dataBits, c.stopBits, 0, 64, 64),
+              kNoSerialPort)
+        << c.baudRate << " " << c.parity << " " << c.dataBits << " " << c.stopBits;
+  }
+  int64_t port = SerialOpen(pair.Path(), 9600, 0, 8, 1.0f, 0, 64, 64);
+  EXPECT_NE(port, kNoSerialPort);
+  SerialClose(port);
+}
+
+TEST(SerialPortTest, OpensExclusively) {
+  TerminalPair pair;
+  int64_t first = SerialOpen(pair.Path(), 9600, 0, 8, 1.0f, 0, 4096, 4096);
+  ASSERT_NE(first, kNoSerialPort);
+  EXPECT_EQ(SerialOpen(pair.Path(), 9600, 0, 8, 1.0f, 0, 64, 64), kNoSerialPort);
+  SerialClose(first);
+
+  // Another program holding the lock or the exclusive flag keeps the port from us, too; the refused
+  // open leaves that program's port as it was.
+  ASSERT_EQ(flock(pair.TerminalFd(), LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(SerialOpen(pair.Path(), 9600, 0, 8, 1.0f, 0, 64, 64), kNoSerialPort);
+  int exclusive = -1;
+  ASSERT_EQ(ioctl(pair.TerminalFd(), TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
+  flock(pair.TerminalFd(), LOCK_UN);
+  ASSERT_EQ(ioctl(pair.TerminalFd(), TIOCEXCL), 0);
+  EXPECT_EQ(SerialOpen(pair.Path(), 9600, 0, 8, 1.0f, 0, 64, 64), kNoSerialPort);
+  ioctl(pair.TerminalFd(), TIOCNXCL);
+
+  int64_t again = SerialOpen(pair.Path(), 9600, 0, 8, 1.0f, 0, 64, 64);
+  EXPECT_NE(again, kNoSerialPort);
+  SerialClose(again);
+}
+
+TEST(SerialPortTest, MissingDeviceAndNonTerminalAreNotOpened) {
+  EXPECT_EQ(SerialOpen("/dev/varnetik-no-such-port", 9600, 0, 8, 1.0f, 0, 64, 64), kNoSerialPort);
+  EXPECT_EQ(SerialOpen("/dev/null", 9600, 0, 8, 1.0f, 0, 64, 64), kNoSerialPort);
+}
+
+TEST(SerialPortTest, LeavesDescriptorsItDidNotOpenAlone) {
+  int foreign = open("/dev/null", O_RDWR | O_CLOEXEC);
+  ASSERT_GE(foreign, 0);
+  uint8_t byte = 0;
+  EXPECT_EQ(SerialWrite(foreign, &byte, 1), 0);
+  EXPECT_EQ(SerialRead(foreign, &byte, 1), 0);
+  EXPECT_EQ(SerialBytesWaiting(foreign), 0);
+  EXPECT_FALSE(SerialSetTimeouts(foreign, 0, 0, 0, 0, 0));
+  SerialClose(foreign);
+  EXPECT_NE(fcntl(foreign, F_GETFD), -1) << "a foreign descriptor was closed";
+  close(foreign);
+}
+
+TEST(SerialPortTest, WriteGivesUpAtItsBoundWhenTheLineTakesNothing) {
+  TerminalPair pair;  // the master never reads, so the kernel's buffers fill up
+  int64_t port = SerialOpen(pair.Path(), 9600, 0, 8, 1.0f, 0, 4096, 4096);
+  ASSERT_NE(port, kNoSerialPort);
+  ASSERT_TRUE(SerialSetTimeouts(port, 0, 0, 0, 200, 0));
+  std::vector<uint8_t> bytes(1 << 20, 0x55);
+  const auto start = std::chrono::steady_clock::now();
+  int64_t written = SerialWrite(port, bytes.data(), static_cast<int64_t>(bytes.size()));
+  const int64_t elapsed = ElapsedMs(start);
+  EXPECT_GT(written, 0);
+  EXPECT_LT(written, static_cast<int64_t>(bytes.size()));
+  EXPECT_GE(elapsed, 190);
+  EXPECT_LT(elapsed, 3000);
+  SerialClose(port);
+}
+
+TEST(SerialPortTest, ReadNeverWaitsForBytesThatAreNotThere) {
+  TerminalPair pair;
+  int64_t port = SerialOpen(pair.Path(), 9600, 0, 8, 1.0f, 0, 4096, 4096);
+  ASSERT_NE(port, kNoSerialPort);
+  uint8_t buffer[16];
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(SerialRead(port, buffer, sizeof buffer), 0);
+  EXPECT_LT(ElapsedMs(start), 500);
+
+  pair.Send({0x01, 0x02, 0x03});
+  ASSERT_TRUE(testing::WaitUntilWaiting(port, 3));
+  EXPECT_EQ(SerialBytesWaiting(port), 3);
+  EXPECT_EQ(SerialRead(port, buffer, sizeof buffer), 3);
+  SerialClose(port);
+}
+
+}  // namespace
+}  // namespace varnetik
