@@ -42,21 +42,24 @@ constexpr CodeText kSingleCodes[] = {
 
 struct ExceptionRange {
   ResultCode base;
+  ResultCode lowest;
   const char* prefix;
 };
 
 // The function family of an exception answer is carried in the code, so the message needs no link.
+// The write-many range stops short of -1000: the TCP link's codes live there, and a write-many
+// exception is only ever made from a named exception code (at most 11), so nothing of it is lost.
 constexpr ExceptionRange kExceptionRanges[] = {
-    {ReadException, "Modbus-Exception: "},
-    {WriteOneException, "Modbus-Exception (FC06): "},
-    {WriteManyException, "Modbus-Exception (FC16): "},
+    {ReadException, ReadException - 255, "Modbus-Exception: "},
+    {WriteOneException, WriteOneException - 255, "Modbus-Exception (FC06): "},
+    {WriteManyException, TcpNotConnected + 1, "Modbus-Exception (FC16): "},
 };
 
 }  // namespace
 
 std::string ResultMessage(ResultCode code) {
   for (const ExceptionRange& range : kExceptionRanges) {
-    if (code <= range.base && code > range.base - 256) {
+    if (code <= range.base && code >= range.lowest) {
       return range.prefix + ExceptionText(static_cast<uint8_t>(range.base - code));
     }
   }
