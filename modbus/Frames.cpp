@@ -54,12 +54,7 @@ bool RtuCrcMatches(const uint8_t* frame, int64_t length) {
 int64_t ExpectedReadResponseLength(uint16_t quantity) { return 2 * static_cast<int64_t>(quantity) + 5; }
 
 bool IsKnownExceptionCode(uint8_t code) {
-  switch (code) {
-    case 1: case 2: case 3: case 4: case 5: case 6: case 8: case 10: case 11:
-      return true;
-    default:
-      return false;
-  }
+  return (code >= 1 && code <= 6) || code == 8 || code == 10 || code == 11;
 }
 
 int64_t BuildRtuReadRequest(uint8_t* frame, uint8_t slaveId, uint8_t functionCode, uint16_t start,

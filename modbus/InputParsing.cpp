@@ -9,12 +9,11 @@ namespace varnetik {
 // so it never passes for a blank, a sign, a prefix, a separator or a digit, and reading stops there.
 namespace {
 
-int DigitValue(char c, int base) {
-  int value = -1;
-  if (c >= '0' && c <= '9') value = c - '0';
-  else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-  else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-  return value < base ? value : -1;
+int DigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
 }
 
 bool HasHexPrefix(std::string_view text) {
@@ -52,8 +51,8 @@ int64_t TextToInteger(std::string_view text) {
   // Unsigned arithmetic gives the documented wrap-around without overflow.
   uint64_t value = 0;
   for (; i < text.size(); ++i) {
-    const int digit = DigitValue(text[i], base);
-    if (digit < 0) break;
+    const int digit = DigitValue(text[i]);
+    if (digit < 0 || digit >= base) break;
     value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
   }
   if (negative) value = 0 - value;
@@ -82,9 +81,8 @@ int64_t ParseValueList(std::string_view text, std::vector<uint16_t>& values) {
   size_t itemStart = 0;
   while (true) {
     const size_t blank = all.find(' ', itemStart);
-    const std::string_view item = all.substr(itemStart, blank == std::string_view::npos
-                                                             ? std::string_view::npos
-                                                             : blank - itemStart);
+    const std::string_view item =
+        all.substr(itemStart, blank == std::string_view::npos ? std::string_view::npos : blank - itemStart);
     if (!item.empty()) values[static_cast<size_t>(found++)] = ReadLow16(item);
     if (blank == std::string_view::npos) break;
     itemStart = blank + 1;

@@ -20,8 +20,8 @@ void PutU16(uint8_t* at, uint16_t value) {
 }
 
 // Builds the MBAP header and the PDU in txFrame; false when the PDU would not fit the buffer.
-bool BuildRequestFrame(TcpExchangeState& state, uint16_t transactionId, uint8_t unitId,
-                       const uint8_t* pdu, int64_t pduLength) {
+bool BuildRequestFrame(TcpExchangeState& state, uint16_t transactionId, uint8_t unitId, const uint8_t* pdu,
+                       int64_t pduLength) {
   if (pduLength < 0 || kMbapHeaderSize + pduLength > kTcpTxFrameSize) return false;
   uint8_t* frame = state.txFrame.data();
   PutU16(frame, transactionId);
@@ -43,15 +43,14 @@ int64_t ReceiveExact(TcpTransport& transport, uint8_t* destination, int64_t coun
 // Drops the PDU of a response that is not ours. Whatever does not arrive in time stays in the stream.
 void SkipPdu(const TcpTransactionContext& context, int64_t pduLength) {
   TcpExchangeState& state = context.state;
-  const int64_t received = ReceiveExact(context.transport, state.rxFrame.data() + kMbapHeaderSize,
-                                        pduLength, kSkipTimeoutMs);
+  const int64_t received =
+      ReceiveExact(context.transport, state.rxFrame.data() + kMbapHeaderSize, pduLength, kSkipTimeoutMs);
   state.rxLength = kMbapHeaderSize + (received == pduLength ? pduLength : 0);
 }
 
 bool ExceptionBitSet(const RtuRxFrame& pdu) { return (pdu[0] & kExceptionBit) != 0; }
 
-ResultCode ExchangeIntoState(const TcpTransactionContext& context, const uint8_t* pdu,
-                             int64_t pduLength) {
+ResultCode ExchangeIntoState(const TcpTransactionContext& context, const uint8_t* pdu, int64_t pduLength) {
   return TcpExchange(context, pdu, pduLength, context.state.responsePdu.data(), kRtuRxFrameSize);
 }
 
