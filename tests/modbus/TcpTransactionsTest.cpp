@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "modbus/TcpTransactions.h"
+#include "tests/modbus/ScriptedTcpTransport.h"
+
+namespace varnetik {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using testing::Adu;
+using testing::MbapHeader;
+using testing::ScriptedTcpTransport;
+
+enum class Op { ReadTwo, ReadThree, WriteOne, WriteMany };
+
+const Bytes kReadRequestPdu{0x03, 0x00, 0x00, 0x00, 0x02};
+const Bytes kReadTwoPdu{0x03, 0x04, 0x00, 0x01, 0x00, 0x02};
+
+Bytes Plus(Bytes bytes, const Bytes& more) {
+  bytes.insert(bytes.end(), more.begin(), more.end());
+  return bytes;
+}
+
+class TcpTransactionsTest : public ::testing::Test {
+ protected:
+  ScriptedTcpTransport transport;
+  TcpExchangeState state;
+  TcpTransactionContext context{transport, state, 1};
+  std::vector<uint16_t> registers;
+
+  void Reset() {
+    transport = ScriptedTcpTransport{};
+    state = TcpExchangeState{};
+  }
+
+  // Read of 2 or 3 holding registers from 0, write of 3 to register 1, write of 10,20 from register 1.
+  ResultCode Run(Op op) {
+    switch (op) {
+      case Op::ReadTwo: return TcpReadRegisters(context, kFcReadHolding, 0, 2, registers);
+      case Op::ReadThree: return TcpReadRegisters(context, kFcReadHolding, 0, 3, registers);
+      case Op::WriteOne: return TcpWriteSingleRegister(context, 1, 3);
+      case Op::WriteMany: return TcpWriteMultipleRegisters(context, 1, {10, 20}, 2);
+    }
+    return 0;
+  }
+
+  ResultCode Exchange(int64_t capacity = kRtuRxFrameSize) {
+    return TcpExchange(context, kReadRequestPdu.data(), 5, state.responsePdu.data(), capacity);
+  }
+
+  Bytes SentTransactionId(size_t index) const {
+    return Bytes(transport.sent[index].begin(), transport.sent[index].begin() + 2);
+  }
+};
+
+TEST_F(TcpTransactionsTest, WorkedFrames) {
+  const Bytes response = {0x00, 0x01, 0x00, 0x00, 0x00, 0x07, 0x01, 0x03, 0x04, 0x00, 0x01, 0x00, 0x02};
+  transport.Deliver(response);
+  ASSERT_EQ(Exchange(), 6);
+  EXPECT_EQ(transport.sent[0], Plus({0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01}, kReadRequestPdu));
+  EXPECT_EQ(state.txLength, 12);
+  EXPECT_EQ(Bytes(state.responsePdu.begin(), state.responsePdu.begin() + 6), kReadTwoPdu);
+  EXPECT_EQ(state.rxLength, 13);
+  EXPECT_EQ(Bytes(state.rxFrame.begin(), state.rxFrame.begin() + 13), response);
+
+  Reset();
+  EXPECT_EQ(TcpReadRegisters(context, kFcReadHolding, 0, 10, registers), TcpTimeoutOrShort);
+  EXPECT_EQ(transport.sent[0],
+            (Bytes{0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01, 0x03, 0x00, 0x00, 0x00, 0x0A}));
+
+  Reset();
+  transport.Deliver(response);
+  EXPECT_EQ(Run(Op::ReadTwo), 2);
+  EXPECT_EQ(registers, (std::vector<uint16_t>{1, 2}));
+
+  Reset();
+  transport.Deliver({0x00, 0x01, 0x00, 0x00, 0x00, 0x03, 0x01, 0x83, 0x02});
+  EXPECT_EQ(Run(Op::ReadTwo), -258);
+}
+
+struct PduCase {
+  const char* name;
+  Op op;
+  Bytes pdu;
+  ResultCode expected;
+};
+
+// The response buffer starts each row holding an exception answer with a known code, so a result
+// taken from stale bytes would show as an exception.
+const PduCase kPdus[] = {
+    {"read ok", Op::ReadTwo, kReadTwoPdu, 2},
+    {"read: other function code", Op::ReadTwo, {0x04, 0x04, 0x00, 0x01, 0x00, 0x02}, ReadUnexpectedLength},
+    {"read: unknown exception", Op::ReadTwo, {0x83, 0x07}, TcpBadExceptionCode},
+    {"read: exception", Op::ReadTwo, {0x83, 0x02}, -258},
+    {"read: exception, longer PDU", Op::ReadTwo, {0x83, 0x03, 0x00}, -259},
+    {"read: empty PDU", Op::ReadTwo, {}, ReadShortOrTimeout},
+    {"read: 1-byte PDU", Op::ReadTwo, {0x83}, ReadShortOrTimeout},
+    {"read: 1-byte PDU, right code", Op::ReadTwo, {0x03}, ReadShortOrTimeout},
+    {"read: byte count", Op::ReadThree, {0x03, 0x04, 0x00, 0x01, 0x00, 0x02}, TcpReadByteCountMismatch},
+    {"read: PDU short of its byte count",
+     Op::ReadThree,
+     {0x03, 0x06, 0x00, 0x01, 0x00, 0x02},
+     ReadShortOrTimeout},
+    {"read: PDU beyond its byte count", Op::ReadTwo, Plus(kReadTwoPdu, {0x00}), ReadShortOrTimeout},
+    {"write one ok", Op::WriteOne, {0x06, 0x00, 0x01, 0x00, 0x03}, 1},
+    {"write one: other value echoed", Op::WriteOne, {0x06, 0x00, 0x01, 0x12, 0x34}, 1},
+    {"write one: exception", Op::WriteOne, {0x86, 0x02}, -514},
+    {"write one: unknown exception", Op::WriteOne, {0x86, 0x07}, TcpBadExceptionCode},
+    {"write one: empty PDU", Op::WriteOne, {}, TcpWriteOneUnexpectedLength},
+    {"write one: 1-byte PDU", Op::WriteOne, {0x86}, TcpWriteOneUnexpectedLength},
+    {"write one: 4 bytes", Op::WriteOne, {0x06, 0x00, 0x01, 0x00}, TcpWriteOneUnexpectedLength},
+    {"write one: 6 bytes", Op::WriteOne, {0x06, 0x00, 0x01, 0x00, 0x03, 0x00}, TcpWriteOneUnexpectedLength},
+    {"write one: function code", Op::WriteOne, {0x10, 0x00, 0x01, 0x00, 0x03}, TcpWriteOneUnexpectedLength},
+    {"write many ok", Op::WriteMany, {0x10, 0x00, 0x01, 0x00, 0x02}, 2},
+    {"write many: exception", Op::WriteMany, {0x90, 0x04}, -772},
+    {"write many: unknown exception", Op::WriteMany, {0x90, 0x07}, TcpBadExceptionCode},
+    {"write many: empty PDU", Op::WriteMany, {}, TcpWriteManyUnexpectedLength},
+    {"write many: 1-byte PDU", Op::WriteMany, {0x90}, TcpWriteManyUnexpectedLength},
+    {"write many: 4 bytes", Op::WriteMany, {0x10, 0x00, 0x01, 0x00}, TcpWriteManyUnexpectedLength},
+    {"write many: function code",
+     Op::WriteMany,
+     {0x06, 0x00, 0x01, 0x00, 0x02},
+     TcpWriteManyUnexpectedLength},
+};
+
+TEST_F(TcpTransactionsTest, JudgingTheResponsePdu) {
+  for (const PduCase& c : kPdus) {
+    Reset();
+    state.responsePdu[0] = 0xFF;
+    state.responsePdu[1] = 0x02;
+    transport.Deliver(Adu(1, c.pdu));
+    EXPECT_EQ(Run(c.op), c.expected) << c.name;
+    EXPECT_EQ(transport.sent.size(), 1u) << c.name;
+    EXPECT_TRUE(transport.StreamEmpty()) << c.name;
+  }
+}
+
+TEST_F(TcpTransactionsTest, LateResponseIsSkippedForTheRightOne) {
+  state.transactionId = 41;
+  state.rxTimeoutMs = 300;
+  transport.Deliver(Adu(41, {0x03, 0x04, 0x00, 0x09, 0x00, 0x09}));
+  const Bytes right = Adu(42, kReadTwoPdu);
+  transport.Deliver(Bytes(right.begin(), right.begin() + 3));
+  transport.Deliver(Bytes(right.begin() + 3, right.begin() + 9));
+  transport.Deliver(Bytes(right.begin() + 9, right.end()));
+
+  EXPECT_EQ(Run(Op::ReadTwo), 2);
+  EXPECT_EQ(registers, (std::vector<uint16_t>{1, 2}));
+  const std::vector<std::pair<int64_t, int64_t>> expectedReceives{{7, 300}, {6, 50}, {7, 300}, {6, 300}};
+  ASSERT_EQ(transport.receives.size(), expectedReceives.size());
+  for (size_t i = 0; i < expectedReceives.size(); ++i) {
+    EXPECT_EQ(transport.receives[i].count, expectedReceives[i].first) << i;
+    EXPECT_EQ(transport.receives[i].timeoutMs, expectedReceives[i].second) << i;
+  }
+  EXPECT_EQ(transport.sent.size(), 1u);
+  EXPECT_EQ(state.rxLength, 13);
+}
+
+struct StreamCase {
+  const char* name;
+  std::function<void(ScriptedTcpTransport&)> script;
+  ResultCode expected;
+  int64_t rxLength;  // 99: left as it was
+  size_t receives;
+};
+
+// The request carries transaction id 1 and unit id 1.
+const StreamCase kStreams[] = {
+    {"two wrong transaction ids", [](auto& t) { t.Deliver(Plus(Adu(7, kReadTwoPdu), Adu(8, {0x03}))); },
+     TcpTransactionIdMismatch, 8, 4},
+    {"wrong id, then wrong unit",
+     [](auto& t) { t.Deliver(Plus(Adu(7, kReadTwoPdu), Adu(1, kReadTwoPdu, 9))); }, TcpUnitIdMismatch, 13, 4},
+    {"wrong unit, then wrong id",
+     [](auto& t) { t.Deliver(Plus(Adu(1, kReadTwoPdu, 9), Adu(7, kReadTwoPdu))); }, TcpTransactionIdMismatch,
+     13, 4},
+    {"both ids wrong, twice",
+     [](auto& t) { t.Deliver(Plus(Adu(7, kReadTwoPdu, 9), Adu(8, kReadTwoPdu, 9))); },
+     TcpTransactionIdMismatch, 13, 4},
+    {"both ids wrong, then the right one",
+     [](auto& t) { t.Deliver(Plus(Adu(7, {0x03}, 9), Adu(1, kReadTwoPdu))); }, 6, 13, 4},
+    {"wrong, then silence", [](auto& t) { t.Deliver(Adu(7, kReadTwoPdu)); }, TcpTimeoutOrShort, 13, 3},
+    {"wrong, then connection lost",
+     [](auto& t) {
+       t.Deliver(Adu(7, kReadTwoPdu));
+       t.Break();
+     },
+     TcpConnectionLost, 13, 3},
+    {"wrong, PDU too late for the skip",
+     [](auto& t) {
+       t.Deliver(MbapHeader(7, 0, 7, 1));
+       t.Pause();
+       t.Deliver(kReadTwoPdu);
+     },
+     TcpTimeoutOrShort, 7, 3},
+    {"wrong, connection lost in the skip",
+     [](auto& t) {
+       t.Deliver(MbapHeader(7, 0, 7, 1));
+       t.Break();
+       t.Deliver(Adu(1, kReadTwoPdu));
+     },
+     6, 13, 4},
+    {"protocol id 1 wins over a wrong id",
+     [](auto& t) { t.Deliver(Plus(MbapHeader(7, 1, 7, 1), kReadTwoPdu)); }, TcpProtocolIdNotZero, 99, 1},
+    {"MBAP length 0", [](auto& t) { t.Deliver(MbapHeader(1, 0, 0, 1)); }, TcpBadMbapLength, 99, 1},
+    {"MBAP length 0 on a wrong id", [](auto& t) { t.Deliver(MbapHeader(7, 0, 0, 1)); }, TcpBadMbapLength, 99,
+     1},
+    {"MBAP length 515", [](auto& t) { t.Deliver(MbapHeader(1, 0, 515, 1)); }, TcpBadMbapLength, 99, 1},
+    {"no header", [](auto&) {}, TcpTimeoutOrShort, 99, 1},
+    {"half a header",
+     [](auto& t) {
+       t.Deliver({0x00, 0x01, 0x00});
+     },
+     TcpTimeoutOrShort, 99, 1},
+    {"PDU short",
+     [](auto& t) {
+       t.Deliver(Plus(MbapHeader(1, 0, 7, 1), {0x03, 0x04}));
+     },
+     TcpTimeoutOrShort, 99, 2},
+    {"connection lost in the PDU",
+     [](auto& t) {
+       t.Deliver(MbapHeader(1, 0, 7, 1));
+       t.Break();
+     },
+     TcpConnectionLost, 99, 2},
+};
+
+TEST_F(TcpTransactionsTest, ForeignAndBrokenResponses) {
+  for (const StreamCase& c : kStreams) {
+    Reset();
+    state.rxLength = 99;
+    c.script(transport);
+    EXPECT_EQ(Exchange(), c.expected) << c.name;
+    EXPECT_EQ(state.rxLength, c.rxLength) << c.name;
+    EXPECT_EQ(transport.receives.size(), c.receives) << c.name;
+    EXPECT_EQ(transport.sent.size(), 1u) << c.name;
+  }
+}
+
+// The length limit is the caller's capacity + 1, and never more than rxFrame can hold behind the header.
+TEST_F(TcpTransactionsTest, MbapLengthLimits) {
+  const struct {
+    int64_t capacity;
+    uint16_t length;
+    ResultCode expected;
+  } cases[] = {
+      {513, 514, 513},  {513, 515, TcpBadMbapLength},  {513, 1, 0}, {4, 5, 4}, {4, 6, TcpBadMbapLength},
+      {2000, 515, 514}, {2000, 516, TcpBadMbapLength},
+  };
+  for (const auto& c : cases) {
+    Reset();
+    Bytes pdu(c.length - 1u);
+    for (size_t i = 0; i < pdu.size(); ++i) pdu[i] = static_cast<uint8_t>(i * 7);
+    transport.Deliver(Adu(1, pdu));
+    Bytes response(2000, 0xAA);
+    const ResultCode result = TcpExchange(context, kReadRequestPdu.data(), 5, response.data(), c.capacity);
+    EXPECT_EQ(result, c.expected) << c.capacity << "/" << c.length;
+    if (result < 0) continue;
+    EXPECT_EQ(Bytes(response.begin(), response.begin() + result), pdu);
+    EXPECT_EQ(response[static_cast<size_t>(result)], 0xAA);
+    EXPECT_EQ(state.rxLength, 7 + result);
+  }
+}
+
+TEST_F(TcpTransactionsTest, TransactionCounter) {
+  transport.Deliver(Adu(1, kReadTwoPdu));
+  EXPECT_EQ(Run(Op::ReadTwo), 2);
+  EXPECT_EQ(SentTransactionId(0), (Bytes{0x00, 0x01}));
+
+  // Refused quantities and a missing connection neither send nor use an id.
+  EXPECT_EQ(TcpReadRegisters(context, kFcReadHolding, 0, 0, registers), ReadBadQuantity);
+  EXPECT_EQ(TcpReadRegisters(context, kFcReadHolding, 0, 126, registers), ReadBadQuantity);
+  EXPECT_EQ(TcpWriteMultipleRegisters(context, 0, {1, 2}, 0), WriteManyBadQuantity);
+  EXPECT_EQ(TcpWriteMultipleRegisters(context, 0, std::vector<uint16_t>(124), 124), WriteManyBadQuantity);
+  EXPECT_EQ(TcpWriteMultipleRegisters(context, 0, {1, 2}, 3), WriteManyBadQuantity);
+  transport.connected = false;
+  for (Op op : {Op::ReadTwo, Op::WriteOne, Op::WriteMany}) EXPECT_EQ(Run(op), TcpNotConnected);
+  EXPECT_EQ(state.transactionId, 1);
+  EXPECT_EQ(transport.sent.size(), 1u);
+
+  // A failed or partial send still uses up its id, and nothing is read after it.
+  transport.connected = true;
+  transport.sendResults = {-1, 5};
+  EXPECT_EQ(Run(Op::WriteOne), TcpSendFailed);
+  EXPECT_EQ(Run(Op::WriteOne), TcpSendFailed);
+  EXPECT_EQ(state.transactionId, 3);
+  EXPECT_EQ(transport.receives.size(), 2u);
+
+  // Reconnecting does not reset the counter; after 65535 comes 0.
+  transport.Deliver(Adu(4, {0x06, 0x00, 0x01, 0x00, 0x03}));
+  EXPECT_EQ(Run(Op::WriteOne), 1);
+  EXPECT_EQ(SentTransactionId(3), (Bytes{0x00, 0x04}));
+  state.transactionId = 65535;
+  transport.Deliver(Adu(0, {0x06, 0x00, 0x01, 0x00, 0x03}));
+  EXPECT_EQ(Run(Op::WriteOne), 1);
+  EXPECT_EQ(SentTransactionId(4), (Bytes{0x00, 0x00}));
+  EXPECT_EQ(state.transactionId, 0);
+}
+
+TEST_F(TcpTransactionsTest, RequestFramesCarryTheSlaveIdAndFitTheBuffer) {
+  context.slaveId = 17;
+  std::vector<uint16_t> values(123);
+  for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint16_t>(0x0100 + i);
+  transport.Deliver(Adu(1, {0x10, 0x00, 0x05, 0x00, 0x7B}, 17));
+  EXPECT_EQ(TcpWriteMultipleRegisters(context, 5, values, 123), 123);
+  ASSERT_EQ(state.txLength, 259);
+  const Bytes& sent = transport.sent[0];
+  ASSERT_EQ(sent.size(), 259u);
+  EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 13),
+            (Bytes{0x00, 0x01, 0x00, 0x00, 0x00, 0xFD, 17, 0x10, 0x00, 0x05, 0x00, 0x7B, 246}));
+  EXPECT_EQ(Bytes(sent.end() - 2, sent.end()), (Bytes{0x01, 0x7A}));
+}
+
+// A PDU that cannot fit the 261-byte request buffer is refused instead of overrunning it.
+TEST_F(TcpTransactionsTest, OversizedRequestPduIsNotSent) {
+  const Bytes big(300, 0x11);
+  for (int64_t length : {int64_t{255}, int64_t{300}, int64_t{-1}}) {
+    EXPECT_EQ(TcpExchange(context, big.data(), length, state.responsePdu.data(), 513), TcpSendFailed);
+  }
+  EXPECT_TRUE(transport.sent.empty());
+  EXPECT_EQ(state.transactionId, 3);
+}
+
+}  // namespace
+}  // namespace varnetik
