@@ -1,0 +1,130 @@
+#include "tests/support/SlaveFrames.h"
+
+namespace varnetik::testing {
+namespace {
+
+uint16_t Word(const Bytes& bytes, size_t at) {
+  return static_cast<uint16_t>(bytes[at] << 8 | bytes[at + 1]);
+}
+
+void PutWord(Bytes& bytes, uint16_t value) {
+  bytes.push_back(static_cast<uint8_t>(value >> 8));
+  bytes.push_back(static_cast<uint8_t>(value & 0xFF));
+}
+
+Bytes ExceptionPdu(uint8_t functionCode, uint8_t code) {
+  return {static_cast<uint8_t>(functionCode | 0x80), code};
+}
+
+Bytes ReadAnswer(const Bytes& request, const std::vector<uint16_t>& table, const Reply& reply) {
+  uint16_t start = Word(request, 1);
+  uint16_t quantity = Word(request, 3);
+  Bytes pdu{request[0], static_cast<uint8_t>(2 * quantity)};
+  if (reply.kind == Misbehaviour::BadByteCount) pdu[1] = static_cast<uint8_t>(pdu[1] - 2);
+  for (uint16_t k = 0; k < quantity; ++k) PutWord(pdu, table[static_cast<uint16_t>(start + k)]);
+  return pdu;
+}
+
+Bytes WriteMultipleAnswer(const Bytes& request, RegisterMap& registers) {
+  uint16_t start = Word(request, 1);
+  uint16_t quantity = Word(request, 3);
+  for (uint16_t k = 0; k < quantity && 6u + 2u * k + 1 < request.size(); ++k) {
+    registers.holding[static_cast<uint16_t>(start + k)] = Word(request, 6 + 2u * k);
+  }
+  return Bytes(request.begin(), request.begin() + 5);
+}
+
+Bytes TcpFrame(uint16_t transactionId, uint16_t protocolId, uint8_t unitId, const Bytes& pdu) {
+  Bytes frame;
+  PutWord(frame, transactionId);
+  PutWord(frame, protocolId);
+  PutWord(frame, static_cast<uint16_t>(pdu.size() + 1));
+  frame.push_back(unitId);
+  frame.insert(frame.end(), pdu.begin(), pdu.end());
+  return frame;
+}
+
+void Append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), from.end()); }
+
+}  // namespace
+
+uint16_t SlaveCrc16(const uint8_t* bytes, size_t count) {
+  uint16_t crc = 0xFFFF;
+  for (size_t i = 0; i < count; ++i) {
+    crc ^= bytes[i];
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+    }
+  }
+  return crc;
+}
+
+Bytes AnswerPdu(const Bytes& request, RegisterMap& registers, const Reply& reply) {
+  uint8_t functionCode = request.empty() ? 0 : request[0];
+  if (reply.kind == Misbehaviour::Exception || reply.exceptionCode != 0) {
+    return ExceptionPdu(functionCode, reply.exceptionCode);
+  }
+  switch (functionCode) {
+    case 0x03:
+      return ReadAnswer(request, registers.holding, reply);
+    case 0x04:
+      return ReadAnswer(request, registers.input, reply);
+    case 0x06:
+      registers.holding[Word(request, 1)] = Word(request, 3);
+      return request;
+    case 0x10:
+      return WriteMultipleAnswer(request, registers);
+    default:
+      return ExceptionPdu(functionCode, 1);
+  }
+}
+
+Bytes FrameRtuAnswer(uint8_t address, const Bytes& pdu, const Reply& reply) {
+  Bytes frame{address};
+  Append(frame, pdu);
+  uint16_t crc = SlaveCrc16(frame.data(), frame.size());
+  frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+  frame.push_back(static_cast<uint8_t>(crc >> 8));
+  if (reply.kind == Misbehaviour::BadCrc) frame.back() ^= 0xFF;
+  if (reply.kind == Misbehaviour::OneByteShort) frame.pop_back();
+  if (reply.kind == Misbehaviour::OneByteExtra) frame.push_back(0x00);
+  return frame;
+}
+
+Bytes FrameTcpAnswer(uint16_t transactionId, uint8_t unitId, const Bytes& pdu, const Reply& reply) {
+  Bytes shaped = pdu;
+  if (reply.kind == Misbehaviour::OneByteShort && !shaped.empty()) shaped.pop_back();
+  if (reply.kind == Misbehaviour::OneByteExtra) shaped.push_back(0x00);
+
+  Bytes out;
+  switch (reply.kind) {
+    case Misbehaviour::TruncatedFrame:
+      out = TcpFrame(transactionId, 0, unitId, shaped);
+      out.pop_back();
+      break;
+    case Misbehaviour::WrongTransactionId:
+      for (int i = 0; i < reply.copies; ++i) Append(out, TcpFrame(transactionId + 1, 0, unitId, shaped));
+      break;
+    case Misbehaviour::WrongUnitId:
+      for (int i = 0; i < reply.copies; ++i) Append(out, TcpFrame(transactionId, 0, unitId + 1, shaped));
+      break;
+    case Misbehaviour::StaleAnswerFirst:
+      Append(out, TcpFrame(transactionId - 1, 0, unitId, shaped));
+      Append(out, TcpFrame(transactionId, 0, unitId, shaped));
+      break;
+    case Misbehaviour::ProtocolIdOne:
+      out = TcpFrame(transactionId, 1, unitId, shaped);
+      break;
+    case Misbehaviour::MbapLengthZero:
+      out = TcpFrame(transactionId, 0, unitId, {});
+      out[4] = 0;
+      out[5] = 0;
+      break;
+    default:
+      out = TcpFrame(transactionId, 0, unitId, shaped);
+      break;
+  }
+  return out;
+}
+
+}  // namespace varnetik::testing
