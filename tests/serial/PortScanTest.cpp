@@ -28,17 +28,6 @@ TEST(PortScanTest, NormalizesNamesForComparison) {
   for (const auto& c : cases) EXPECT_EQ(NormalizePortName(c.name), c.normalized) << c.name;
 }
 
-TEST(PortScanTest, DefaultCandidatesPutUsbAdaptersFirst) {
-  const Names& names = DefaultPortCandidates();
-  ASSERT_EQ(names.size(), 64u);
-  EXPECT_EQ(names[0], "/dev/ttyUSB0");
-  EXPECT_EQ(names[15], "/dev/ttyUSB15");
-  EXPECT_EQ(names[16], "/dev/ttyACM0");
-  EXPECT_EQ(names[31], "/dev/ttyACM15");
-  EXPECT_EQ(names[32], "/dev/ttyS0");
-  EXPECT_EQ(names[63], "/dev/ttyS31");
-}
-
 TEST(PortScanTest, ListsOnlyPortsThatOpenExclusively) {
   TerminalPair free1, held, free2;
   ASSERT_EQ(flock(held.TerminalFd(), LOCK_EX | LOCK_NB), 0);

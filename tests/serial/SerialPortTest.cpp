@@ -170,21 +170,5 @@ TEST(SerialPortTest, WriteGivesUpAtItsBoundWhenTheLineTakesNothing) {
   SerialClose(port);
 }
 
-TEST(SerialPortTest, ReadNeverWaitsForBytesThatAreNotThere) {
-  TerminalPair pair;
-  int64_t port = SerialOpen(pair.Path(), 9600, 0, 8, 1.0f, 0, 4096, 4096);
-  ASSERT_NE(port, kNoSerialPort);
-  uint8_t buffer[16];
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(SerialRead(port, buffer, sizeof buffer), 0);
-  EXPECT_LT(ElapsedMs(start), 500);
-
-  pair.Send({0x01, 0x02, 0x03});
-  ASSERT_TRUE(testing::WaitUntilWaiting(port, 3));
-  EXPECT_EQ(SerialBytesWaiting(port), 3);
-  EXPECT_EQ(SerialRead(port, buffer, sizeof buffer), 3);
-  SerialClose(port);
-}
-
 }  // namespace
 }  // namespace varnetik
