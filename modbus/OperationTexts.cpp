@@ -40,8 +40,8 @@ std::string ReadOkLine(uint8_t functionCode, uint16_t count, uint16_t start) {
 }
 
 std::string WriteOneOkLine(uint16_t address, uint16_t value, bool overTcp) {
-  return "OK: " + FunctionTag("FC06", overTcp) + kEnDash + "Reg " + AddressText(address) + " := " +
-         ValueText(value);
+  return "OK: " + FunctionTag("FC06", overTcp) + kEnDash + "Reg " + AddressText(address) +
+         " := " + ValueText(value);
 }
 
 std::string WriteManyOkLine(int64_t count, uint16_t start, bool overTcp) {

@@ -28,7 +28,9 @@ inline std::string Dump(const std::string& label, const Bytes& bytes) {
 }
 
 inline std::string Log(const std::string& text) { return "log: " + text; }
-inline std::string Box(const std::string& title, const std::string& text) { return "box: " + title + " / " + text; }
+inline std::string Box(const std::string& title, const std::string& text) {
+  return "box: " + title + " / " + text;
+}
 
 inline uint16_t TransactionIdOf(const Bytes& adu) { return static_cast<uint16_t>(adu[0] << 8 | adu[1]); }
 

@@ -16,8 +16,11 @@ TEST(OperationTextsTest, NumberForms) {
     const char* hex4;
     const char* dec;
   };
-  for (const Case& c : std::vector<Case>{{0, "0000", "0"}, {10, "000A", "10"}, {255, "00FF", "255"},
-                                         {0xABCD, "ABCD", "43981"}, {65535, "FFFF", "65535"}}) {
+  for (const Case& c : std::vector<Case>{{0, "0000", "0"},
+                                         {10, "000A", "10"},
+                                         {255, "00FF", "255"},
+                                         {0xABCD, "ABCD", "43981"},
+                                         {65535, "FFFF", "65535"}}) {
     EXPECT_EQ(Hex4(c.value), c.hex4) << c.value;
     EXPECT_EQ(Dec(c.value), c.dec) << c.value;
   }
@@ -28,8 +31,8 @@ TEST(OperationTextsTest, OnlySpacesCountAsBlank) {
     const char* text;
     bool blank;
   };
-  for (const Case& c : std::vector<Case>{{"", true}, {"   ", true}, {"\t", false}, {" \t ", false},
-                                         {",", false}, {" 1 ", false}}) {
+  for (const Case& c : std::vector<Case>{
+           {"", true}, {"   ", true}, {"\t", false}, {" \t ", false}, {",", false}, {" 1 ", false}}) {
     EXPECT_EQ(IsBlankEntry(c.text), c.blank) << '"' << c.text << '"';
   }
 }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,8 @@ using Handler = void (*)(RtuLink&, uint8_t&, OperatorConsole&);
 using Entries = std::map<ControlId, std::string>;
 
 constexpr int64_t kShortTimeoutMs = 200;
-const std::string kResyncLine = "Hinweis: RTU-Stream neu synchronisieren \u2013 RX spülen & einmal erneut senden...";
+const std::string kResyncLine =
+    "Hinweis: RTU-Stream neu synchronisieren \u2013 RX spülen & einmal erneut senden...";
 const std::string kTableEvent = "table: " + std::to_string(static_cast<int>(ControlId::RtuResultTable));
 
 uint16_t HoldingValue(uint16_t address) { return static_cast<uint16_t>(0x1000 + address * 7); }
@@ -115,6 +117,7 @@ struct ReadCase {
   uint16_t rows;
   const char* okLine;
 };
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
 class RtuReadTest : public RtuOperationsTest, public ::testing::WithParamInterface<ReadCase> {};
 
@@ -150,29 +153,33 @@ TEST_P(RtuReadTest, LogsDumpsOkLineAndFillsTable) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RtuReadTest,
-    ::testing::Values(
-        ReadCase{"Holding", 0, "0", "2", "01 03 00 00 00 02 C4 0B", 0, 2, "OK: FC03 \u2013 2 Register ab 0x0000 (0)"},
-        ReadCase{"InputSendsFunction4", 1, "16", "2", "01 04 00 10 00 02 70 0E", 16, 2,
-                 "OK: FC04 \u2013 2 Register ab 0x0010 (16)"},
-        ReadCase{"TableAddressesWrap", 0, "65534", "3", "01 03 FF FE 00 03 54 2F", 65534, 3,
-                 "OK: FC03 \u2013 3 Register ab 0xFFFE (65534)"},
-        ReadCase{"CountCutTo16Bits", 0, "0", "65537", nullptr, 0, 1, "OK: FC03 \u2013 1 Register ab 0x0000 (0)"},
-        ReadCase{"MaximumCount", 0, "0x10", "125", nullptr, 16, 125, "OK: FC03 \u2013 125 Register ab 0x0010 (16)"}),
+    ::testing::Values(ReadCase{"Holding", 0, "0", "2", "01 03 00 00 00 02 C4 0B", 0, 2,
+                               "OK: FC03 \u2013 2 Register ab 0x0000 (0)"},
+                      ReadCase{"InputSendsFunction4", 1, "16", "2", "01 04 00 10 00 02 70 0E", 16, 2,
+                               "OK: FC04 \u2013 2 Register ab 0x0010 (16)"},
+                      ReadCase{"TableAddressesWrap", 0, "65534", "3", "01 03 FF FE 00 03 54 2F", 65534, 3,
+                               "OK: FC03 \u2013 3 Register ab 0xFFFE (65534)"},
+                      ReadCase{"CountCutTo16Bits", 0, "0", "65537", nullptr, 0, 1,
+                               "OK: FC03 \u2013 1 Register ab 0x0000 (0)"},
+                      ReadCase{"MaximumCount", 0, "0x10", "125", nullptr, 16, 125,
+                               "OK: FC03 \u2013 125 Register ab 0x0010 (16)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct HintCase {
   const char* name;
   Handler handler;
-  Entries entries;
+  ControlId field;
+  std::string text;
   const char* hint;
 };
+void PrintTo(const HintCase& c, std::ostream* os) { *os << c.name; }
 
 class RtuHintTest : public RtuOperationsTest, public ::testing::WithParamInterface<HintCase> {};
 
 // A refused entry shows only its box; the serial settings were taken over all the same.
 TEST_P(RtuHintTest, BoxOnlyNothingLoggedNothingSent) {
   const HintCase& c = GetParam();
-  Set(c.entries);
+  console.texts[c.field] = c.text;
   console.spins[ControlId::SlaveIdSpin] = 5;
   c.handler(link, slaveId, console);
 
@@ -184,28 +191,26 @@ TEST_P(RtuHintTest, BoxOnlyNothingLoggedNothingSent) {
 
 const std::string k124Values = ValueList(124);
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RtuHintTest,
-    ::testing::Values(
-        HintCase{"ReadCountZero", RtuReadClicked, {{ControlId::RtuReadCountField, "0"}}, "Anzahl muss 1..125 sein."},
-        HintCase{"ReadCount126", RtuReadClicked, {{ControlId::RtuReadCountField, "126"}}, "Anzahl muss 1..125 sein."},
-        HintCase{"ReadCountNoDigits", RtuReadClicked, {{ControlId::RtuReadCountField, "abc"}},
-                 "Anzahl muss 1..125 sein."},
-        HintCase{"ReadCount65536", RtuReadClicked, {{ControlId::RtuReadCountField, "65536"}},
-                 "Anzahl muss 1..125 sein."},
-        HintCase{"ValuesEmpty", RtuWriteManyClicked, {{ControlId::RtuWriteManyValuesField, ""}},
-                 "Bitte Werte angeben (z. B. 10,20,30)."},
-        HintCase{"ValuesBlanksOnly", RtuWriteManyClicked, {{ControlId::RtuWriteManyValuesField, "   "}},
-                 "Bitte Werte angeben (z. B. 10,20,30)."},
-        HintCase{"ValuesCommasOnly", RtuWriteManyClicked, {{ControlId::RtuWriteManyValuesField, ",,,"}},
-                 "Anzahl Werte muss 1..123 sein."},
-        HintCase{"ValuesCommasAndBlanks", RtuWriteManyClicked, {{ControlId::RtuWriteManyValuesField, " , , "}},
-                 "Anzahl Werte muss 1..123 sein."},
-        HintCase{"ValuesTabOnly", RtuWriteManyClicked, {{ControlId::RtuWriteManyValuesField, "\t"}},
-                 "Anzahl Werte muss 1..123 sein."},
-        HintCase{"Values124", RtuWriteManyClicked, {{ControlId::RtuWriteManyValuesField, k124Values}},
-                 "Anzahl Werte muss 1..123 sein."}),
-    [](const auto& info) { return std::string(info.param.name); });
+const char* const kCountHint = "Anzahl muss 1..125 sein.";
+const char* const kMissingHint = "Bitte Werte angeben (z. B. 10,20,30).";
+const char* const kValueCountHint = "Anzahl Werte muss 1..123 sein.";
+
+const HintCase kHintCases[] = {
+    {"ReadCountZero", RtuReadClicked, ControlId::RtuReadCountField, "0", kCountHint},
+    {"ReadCount126", RtuReadClicked, ControlId::RtuReadCountField, "126", kCountHint},
+    {"ReadCountNoDigits", RtuReadClicked, ControlId::RtuReadCountField, "abc", kCountHint},
+    {"ReadCount65536", RtuReadClicked, ControlId::RtuReadCountField, "65536", kCountHint},
+    {"ValuesEmpty", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, "", kMissingHint},
+    {"ValuesBlanksOnly", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, "   ", kMissingHint},
+    {"ValuesCommasOnly", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, ",,,", kValueCountHint},
+    {"ValuesCommasAndBlanks", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, " , , ",
+     kValueCountHint},
+    {"ValuesTabOnly", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, "\t", kValueCountHint},
+    {"Values124", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, k124Values, kValueCountHint},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, RtuHintTest, ::testing::ValuesIn(kHintCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Without an open port every button shows the one hint and does not even read the settings.
 TEST(RtuPortClosedTest, EveryButtonShowsOnlyTheHint) {
@@ -232,6 +237,7 @@ struct FailureCase {
   const char* message;
   bool waitsFullTimeout;  // the answer is shorter than expected, so only the timeout ends the wait
 };
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class RtuFailureTest : public RtuOperationsTest, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -247,8 +253,9 @@ TEST_P(RtuFailureTest, ErrorLineAndBoxTableKeptNoResend) {
   int64_t elapsed = watch.ElapsedMs();
 
   ASSERT_FALSE(slave.Requests().empty());
-  EXPECT_EQ(console.events, (std::vector<std::string>{Dump("TX", slave.Requests()[0]),
-                                                      Log(std::string("! ") + c.message), Box("Fehler", c.message)}));
+  EXPECT_EQ(console.events,
+            (std::vector<std::string>{Dump("TX", slave.Requests()[0]), Log(std::string("! ") + c.message),
+                                      Box("Fehler", c.message)}));
   EXPECT_EQ(console.tables[ControlId::RtuResultTable], earlier);
   if (c.waitsFullTimeout) {
     EXPECT_GE(elapsed, kShortTimeoutMs - 50);
@@ -264,29 +271,55 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, RtuFailureTest,
     ::testing::Values(
         FailureCase{"ReadSilent", RtuReadClicked, {M::Silent}, "Antwort zu kurz / Timeout (FC03/04).", true},
-        FailureCase{"ReadOneByteShort", RtuReadClicked, {M::OneByteShort}, "Antwort zu kurz / Timeout (FC03/04).",
+        FailureCase{"ReadOneByteShort",
+                    RtuReadClicked,
+                    {M::OneByteShort},
+                    "Antwort zu kurz / Timeout (FC03/04).",
                     true},
         FailureCase{"ReadBadCrc", RtuReadClicked, {M::BadCrc}, "CRC-Fehler (FC03/04).", false},
         FailureCase{"ReadBadByteCount", RtuReadClicked, {M::BadByteCount}, "ByteCount passt nicht.", false},
-        FailureCase{"ReadKnownException", RtuReadClicked, {M::Exception, 2},
-                    "Modbus-Exception: ILLEGAL DATA ADDRESS (02)", true},
-        FailureCase{"ReadExceptionCode7NotResent", RtuReadClicked, {M::Exception, 7},
-                    "RTU: Ungültiger Exceptioncode \u2013 Stream unsynchron.", true},
-        FailureCase{"ReadExceptionWithStrayByte", RtuReadClicked, {M::OneByteExtra, 2},
-                    "Antwort zu kurz / Timeout (FC03/04).", true},
+        FailureCase{"ReadKnownException",
+                    RtuReadClicked,
+                    {M::Exception, 2},
+                    "Modbus-Exception: ILLEGAL DATA ADDRESS (02)",
+                    true},
+        FailureCase{"ReadExceptionCode7NotResent",
+                    RtuReadClicked,
+                    {M::Exception, 7},
+                    "RTU: Ungültiger Exceptioncode \u2013 Stream unsynchron.",
+                    true},
+        FailureCase{"ReadExceptionWithStrayByte",
+                    RtuReadClicked,
+                    {M::OneByteExtra, 2},
+                    "Antwort zu kurz / Timeout (FC03/04).",
+                    true},
         FailureCase{"ReadExceptionBadCrc", RtuReadClicked, {M::BadCrc, 2}, "CRC-Fehler (FC03/04).", true},
-        FailureCase{"WriteOneSilent", RtuWriteOneClicked, {M::Silent}, "Antwort zu kurz / Timeout (FC06).", true},
+        FailureCase{
+            "WriteOneSilent", RtuWriteOneClicked, {M::Silent}, "Antwort zu kurz / Timeout (FC06).", true},
         FailureCase{"WriteOneBadCrc", RtuWriteOneClicked, {M::BadCrc}, "CRC-Fehler (FC06).", false},
-        FailureCase{"WriteOneKnownException", RtuWriteOneClicked, {M::Exception, 2},
-                    "Modbus-Exception (FC06): ILLEGAL DATA ADDRESS (02)", true},
-        FailureCase{"WriteOneExceptionCode7NotResent", RtuWriteOneClicked, {M::Exception, 7},
-                    "Modbus-Exception (FC06): EXC 7", true},
-        FailureCase{"WriteManySilentNotResent", RtuWriteManyClicked, {M::Silent}, "Antwort zu kurz / Timeout (FC16).",
+        FailureCase{"WriteOneKnownException",
+                    RtuWriteOneClicked,
+                    {M::Exception, 2},
+                    "Modbus-Exception (FC06): ILLEGAL DATA ADDRESS (02)",
+                    true},
+        FailureCase{"WriteOneExceptionCode7NotResent",
+                    RtuWriteOneClicked,
+                    {M::Exception, 7},
+                    "Modbus-Exception (FC06): EXC 7",
+                    true},
+        FailureCase{"WriteManySilentNotResent",
+                    RtuWriteManyClicked,
+                    {M::Silent},
+                    "Antwort zu kurz / Timeout (FC16).",
                     true},
         FailureCase{"WriteManyBadCrc", RtuWriteManyClicked, {M::BadCrc}, "CRC-Fehler (FC16).", false},
-        FailureCase{"WriteManyOneByteShort", RtuWriteManyClicked, {M::OneByteShort}, "CRC-Fehler (FC16).", true},
-        FailureCase{"WriteManyKnownException", RtuWriteManyClicked, {M::Exception, 4},
-                    "Modbus-Exception (FC16): SLAVE DEVICE FAILURE (04)", true}),
+        FailureCase{
+            "WriteManyOneByteShort", RtuWriteManyClicked, {M::OneByteShort}, "CRC-Fehler (FC16).", true},
+        FailureCase{"WriteManyKnownException",
+                    RtuWriteManyClicked,
+                    {M::Exception, 4},
+                    "Modbus-Exception (FC16): SLAVE DEVICE FAILURE (04)",
+                    true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ResendCase {
@@ -295,6 +328,7 @@ struct ResendCase {
   bool succeeds;
   const char* message;  // of the final failure
 };
+void PrintTo(const ResendCase& c, std::ostream* os) { *os << c.name; }
 
 class RtuResendTest : public RtuOperationsTest, public ::testing::WithParamInterface<ResendCase> {};
 
@@ -310,11 +344,13 @@ TEST_P(RtuResendTest, ExactlyOneResendWithoutSecondDump) {
   RtuWriteManyClicked(link, slaveId, console);
   EXPECT_GE(watch.ElapsedMs(), kShortTimeoutMs - 50);  // the 5-byte exception answer waited it out
 
-  std::vector<std::string> expected{Log("TX (15 B): 01 10 00 64 00 03 06 00 0A 00 14 00 1E FC E6"), Log(kResyncLine)};
+  std::vector<std::string> expected{Log("TX (15 B): 01 10 00 64 00 03 06 00 0A 00 14 00 1E FC E6"),
+                                    Log(kResyncLine)};
   if (c.succeeds) {
     expected.push_back(Log("RX (8 B): 01 10 00 64 00 03 C1 D7"));
     expected.push_back(Log("OK: FC16 \u2013 3 Register ab 0x0064 (100)"));
-    expected.push_back(Log("    0x0064 (100) = $000A (10), 0x0065 (101) = $0014 (20), 0x0066 (102) = $001E (30)"));
+    expected.push_back(
+        Log("    0x0064 (100) = $000A (10), 0x0065 (101) = $0014 (20), 0x0066 (102) = $001E (30)"));
   } else {
     expected.push_back(Log(std::string("! ") + c.message));
     expected.push_back(Box("Fehler", c.message));
@@ -330,11 +366,17 @@ TEST_P(RtuResendTest, ExactlyOneResendWithoutSecondDump) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RtuResendTest,
     ::testing::Values(ResendCase{"SecondAttemptSucceeds", {{M::Exception, 7}}, true, nullptr},
-                      ResendCase{"SecondAttemptCode7AgainIsFinal", {{M::Exception, 7}, {M::Exception, 7}}, false,
+                      ResendCase{"SecondAttemptCode7AgainIsFinal",
+                                 {{M::Exception, 7}, {M::Exception, 7}},
+                                 false,
                                  "RTU: Ungültiger Exceptioncode \u2013 Stream unsynchron."},
-                      ResendCase{"SecondAttemptSilent", {{M::Exception, 7}, {M::Silent}}, false,
+                      ResendCase{"SecondAttemptSilent",
+                                 {{M::Exception, 7}, {M::Silent}},
+                                 false,
                                  "Antwort zu kurz / Timeout (FC16)."},
-                      ResendCase{"SecondAttemptKnownException", {{M::Exception, 7}, {M::Exception, 2}}, false,
+                      ResendCase{"SecondAttemptKnownException",
+                                 {{M::Exception, 7}, {M::Exception, 2}},
+                                 false,
                                  "Modbus-Exception (FC16): ILLEGAL DATA ADDRESS (02)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -342,6 +384,7 @@ struct DetailCase {
   int count;
   std::vector<int> itemsPerLine;
 };
+void PrintTo(const DetailCase& c, std::ostream* os) { *os << c.count; }
 
 std::vector<int> ItemsPerLineOf123() {
   std::vector<int> items(20, 6);
@@ -357,7 +400,8 @@ TEST_P(RtuDetailLinesTest, GroupsOfSixAfterTheOkLine) {
   RtuWriteManyClicked(link, slaveId, console);
 
   ASSERT_EQ(console.log.size(), 3 + c.itemsPerLine.size());
-  EXPECT_EQ(console.log[0].substr(0, console.log[0].find(':')), "TX (" + std::to_string(9 + 2 * c.count) + " B)");
+  EXPECT_EQ(console.log[0].substr(0, console.log[0].find(':')),
+            "TX (" + std::to_string(9 + 2 * c.count) + " B)");
   int next = 0;
   for (size_t line = 0; line < c.itemsPerLine.size(); ++line) {
     std::string expected = "    ";
@@ -375,8 +419,8 @@ TEST_P(RtuDetailLinesTest, GroupsOfSixAfterTheOkLine) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, RtuDetailLinesTest,
                          ::testing::Values(DetailCase{1, {1}}, DetailCase{6, {6}}, DetailCase{7, {6, 1}},
-                                           DetailCase{14, {6, 6, 2}},
-                                           DetailCase{123, ItemsPerLineOf123()}));
+                                           DetailCase{14, {6, 6, 2}}, DetailCase{123, ItemsPerLineOf123()}),
+                         [](const auto& info) { return "Values" + std::to_string(info.param.count); });
 
 TEST_F(RtuOperationsTest, SlaveIdComesFromTheSpinAtEveryClick) {
   console.spins[ControlId::SlaveIdSpin] = 5;

@@ -130,6 +130,9 @@ int ScriptableSlave::ConnectionsAccepted() const {
 
 void ScriptableSlave::StopListening() {
   RunOnThread([this] {
+    // Connections still waiting in the queue would be reset by the close; they are taken first.
+    while (AcceptClient()) {
+    }
     close(listenFd_);
     listenFd_ = -1;
     placeholderFd_ = LoopbackSocket(tcpPort_, false);
@@ -138,6 +141,8 @@ void ScriptableSlave::StopListening() {
 
 void ScriptableSlave::ResetConnections() {
   RunOnThread([this] {
+    while (listenFd_ >= 0 && AcceptClient()) {
+    }
     while (!connections_.empty()) CloseConnection(connections_.front().id, true);
   });
 }
@@ -193,12 +198,13 @@ void ScriptableSlave::Run() {
   }
 }
 
-void ScriptableSlave::AcceptClient() {
+bool ScriptableSlave::AcceptClient() {
   int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-  if (fd < 0) return;
+  if (fd < 0) return false;
   connections_.push_back({nextConnectionId_++, fd, {}});
   std::lock_guard lock(mutex_);
   ++accepted_;
+  return true;
 }
 
 void ScriptableSlave::ReadSerial() {

@@ -58,7 +58,7 @@ class ScriptableSlave {
 
   void Run();
   void RunOnThread(const std::function<void()>& command);
-  void AcceptClient();
+  bool AcceptClient();
   void ReadSerial();
   bool ReadClient(Connection& connection);
   void AnswerSerialRequests();

@@ -3,9 +3,7 @@
 namespace varnetik::testing {
 namespace {
 
-uint16_t Word(const Bytes& bytes, size_t at) {
-  return static_cast<uint16_t>(bytes[at] << 8 | bytes[at + 1]);
-}
+uint16_t Word(const Bytes& bytes, size_t at) { return static_cast<uint16_t>(bytes[at] << 8 | bytes[at + 1]); }
 
 void PutWord(Bytes& bytes, uint16_t value) {
   bytes.push_back(static_cast<uint8_t>(value >> 8));

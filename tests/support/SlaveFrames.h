@@ -34,10 +34,10 @@ struct Reply {
   // Not 0: the answer is an exception answer with this code, to which the kind's fault is applied
   // (e.g. OneByteExtra with code 2 is a 5-byte RTU exception frame followed by one stray byte).
   uint8_t exceptionCode = 0;
-  int delayMs = 0;       // before the first byte (or the close/reset)
-  int pieces = 1;        // the bytes are sent in this many parts...
-  int pieceGapMs = 0;    // ...this far apart
-  int copies = 1;        // WrongTransactionId, WrongUnitId: how many foreign answers
+  int delayMs = 0;     // before the first byte (or the close/reset)
+  int pieces = 1;      // the bytes are sent in this many parts...
+  int pieceGapMs = 0;  // ...this far apart
+  int copies = 1;      // WrongTransactionId, WrongUnitId: how many foreign answers
 };
 
 // Holding and input registers over the whole 16-bit address range.
