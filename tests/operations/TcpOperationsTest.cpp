@@ -8,6 +8,8 @@
 #include <tuple>
 #include <vector>
 
+#include "serial/RtuLink.h"
+#include "serial/RtuOperations.h"
 #include "tcp/TcpLink.h"
 #include "tcp/TcpOperations.h"
 #include "tests/operations/OperationTestSupport.h"
@@ -147,13 +149,28 @@ TEST_F(TcpOperationsTest, InputTypeAndWrappingAddresses) {
       (std::vector<ResultRow>{{"0xFFFF", "65535", "$1234", "4660"}, {"0x0000", "0", "$ABCD", "43981"}}));
 }
 
-// The unit id is the slave id handed in (the one stored by the last serial action), never the spin.
-TEST_F(TcpOperationsTest, UnitIdIsTheStoredSlaveId) {
+// The unit id is the slave id stored by the last serial action (1 before any); the spin alone changes
+// nothing for TCP.
+TEST_F(TcpOperationsTest, UnitIdFollowsTheLastSerialAction) {
+  RtuLink rtu;
+  uint8_t slaveId = 1;
+  console.texts[ControlId::PortCombo] = slave.SerialPath();
+  rtu.portName = slave.SerialPath();
+  ASSERT_TRUE(rtu.RtuOpenPort());
+
+  console.spins[ControlId::SlaveIdSpin] = 5;
+  TcpWriteOneClicked(link, slaveId, console);
+  RtuReadClicked(rtu, slaveId, console);
   console.spins[ControlId::SlaveIdSpin] = 9;
-  TcpWriteOneClicked(link, 7, console);
-  ASSERT_EQ(slave.Requests().size(), 1u);
-  EXPECT_EQ(slave.Requests()[0][6], 7);
+  TcpWriteOneClicked(link, slaveId, console);
+
+  std::vector<Bytes> requests = slave.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[0][6], 1);  // MBAP unit id
+  EXPECT_EQ(requests[1][0], 5);  // RTU address
+  EXPECT_EQ(requests[2][6], 5);
   EXPECT_EQ(console.log.back(), "OK: FC06 (TCP) \u2013 Reg 0x0000 (0) := $0000 (0)");
+  EXPECT_TRUE(console.messages.empty());
 }
 
 struct HintCase {
