@@ -1,0 +1,89 @@
+// Every event of the program meets its handler here: the buttons, the tab panel, the two result tables
+// and their context menu, the pictures, the window menu and the info window. The handlers run to their end
+// before the next event is taken.
+#include <QAbstractButton>
+#include <QAction>
+#include <QTabWidget>
+
+#include "app/CsvExport.h"
+#include "app/InfoWindow.h"
+#include "app/LogView.h"
+#include "app/MainWindow.h"
+#include "app/OperationTabs.h"
+#include "app/PictureLabel.h"
+#include "app/ResultTable.h"
+#include "app/TableMenu.h"
+#include "app/UserDialogs.h"
+#include "serial/RtuOperations.h"
+#include "tcp/TcpOperations.h"
+
+namespace varnetik {
+
+namespace {
+
+constexpr int kRtuReadTab = 0;
+constexpr int kTcpReadTab = 2;
+
+}  // namespace
+
+void MainWindow::ConnectHandlers() {
+  const auto onClick = [this](ControlId id, auto handler) {
+    connect(static_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this, handler);
+  };
+  AppState& s = state_;
+
+  onClick(ControlId::ScanButton, [this] {
+    RescanPorts();
+    LogLine("Portliste aktualisiert.");
+  });
+  onClick(ControlId::RtuConnectButton, [this, &s] { RtuConnectClicked(s.rtu, s.slaveId, *this); });
+  onClick(ControlId::RtuDisconnectButton, [this, &s] { RtuDisconnectClicked(s.rtu, *this); });
+  onClick(ControlId::RtuReadButton, [this, &s] { RtuReadClicked(s.rtu, s.slaveId, *this); });
+  onClick(ControlId::RtuWriteOneButton, [this, &s] { RtuWriteOneClicked(s.rtu, s.slaveId, *this); });
+  onClick(ControlId::RtuWriteManyButton, [this, &s] { RtuWriteManyClicked(s.rtu, s.slaveId, *this); });
+  onClick(ControlId::ClearLogButton, [this] { ClearLog(); });
+  onClick(ControlId::TcpConnectButton, [this, &s] { TcpConnectClicked(s.tcp, *this); });
+  onClick(ControlId::TcpDisconnectButton, [this, &s] { TcpDisconnectClicked(s.tcp, *this); });
+  onClick(ControlId::TcpReadButton, [this, &s] { TcpReadClicked(s.tcp, s.slaveId, *this); });
+  onClick(ControlId::TcpWriteOneButton, [this, &s] { TcpWriteOneClicked(s.tcp, s.slaveId, *this); });
+  onClick(ControlId::TcpWriteManyButton, [this, &s] { TcpWriteManyClicked(s.tcp, s.slaveId, *this); });
+
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+    if (index == kRtuReadTab) FitResultTable(*rtuTable_);
+    if (index == kTcpReadTab) FitResultTable(*tcpTable_);
+  });
+  for (ResultTable* table : {rtuTable_, tcpTable_}) {
+    connect(table, &QWidget::customContextMenuRequested, this, [this, table] { OpenTableMenu(*table); });
+  }
+  if (logo_ != nullptr) {
+    connect(logo_, &PictureLabel::clicked, this, [this] { dialogs_.OpenWebPage(config_.makerPage); });
+  }
+  connect(infoAction_, &QAction::triggered, this, [this] { DispatchMenuItem(kInfoMenuItem); });
+}
+
+void MainWindow::DispatchMenuItem(int item) {
+  switch (item) {
+    case kInfoMenuItem: ShowInfoWindow(); return;
+    case kCopyAddressHexItem:
+    case kCopyAddressDecItem:
+    case kCopyValueHexItem:
+    case kCopyValueDecItem: CopyCell(menu_, item - kCopyAddressHexItem); return;
+    case kCopyRowItem: CopyRow(menu_); return;
+    case kSaveCsvItem:
+      if (menu_.menuTable != nullptr) ExportCsv(*menu_.menuTable, *this, dialogs_, this);
+      return;
+    default: return;
+  }
+}
+
+void MainWindow::ConnectInfoWindow(InfoWindow& window) {
+  connect(&window, &InfoWindow::donationClicked, this, [this] { dialogs_.OpenWebPage(config_.donationPage); });
+  // Closing destroys the window; "Info..." then builds a fresh one.
+  InfoWindow* closing = &window;
+  connect(&window, &InfoWindow::closed, this, [this, closing] {
+    if (info_ == closing) info_ = nullptr;
+    closing->deleteLater();
+  });
+}
+
+}  // namespace varnetik

@@ -1,0 +1,48 @@
+// The log list: text lines of one uniform height, appended at the end and removed only all at once.
+// Appending costs the same however long the log has grown: the lines are kept in a deque, only the
+// visible lines are painted, and the scroll range is a count of lines. (An item view re-lays out every
+// row after each insertion, which grows with the log.) Lines are neither wrapped nor scrolled sideways.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QString>
+#include <cstdint>
+#include <deque>
+
+namespace varnetik {
+
+class LogView : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  explicit LogView(QWidget* parent);
+
+  // Appends the line and selects it, scrolling so that it is visible.
+  void Append(const QString& line);
+  void Clear();
+
+  int64_t LineCount() const { return static_cast<int64_t>(lines_.size()); }
+  QString Line(int64_t index) const;
+  int64_t SelectedLine() const { return selected_; }  // -1: none
+  int64_t FirstVisibleLine() const;
+  int LineHeight() const;
+  // Number of lines that fit entirely into the visible area (at least 1).
+  int FullyVisibleLines() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void UpdateScrollRange();
+  void Select(int64_t index);
+  void EnsureVisible(int64_t index);
+
+  std::deque<QString> lines_;
+  int64_t selected_ = -1;
+};
+
+}  // namespace varnetik

@@ -1,0 +1,352 @@
+#include "app/MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTime>
+
+#include "app/ControlFactory.h"
+#include "app/InfoWindow.h"
+#include "app/LogStamp.h"
+#include "app/LogView.h"
+#include "app/MainWindowLayout.h"
+#include "app/OperationTabs.h"
+#include "app/PictureLabel.h"
+#include "app/Pictures.h"
+#include "app/PortList.h"
+#include "app/ResultTable.h"
+#include "app/StatusLine.h"
+#include "app/UserDialogs.h"
+#include "serial/PortScan.h"
+
+namespace varnetik {
+
+namespace {
+
+QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// ParityCombo lists None, Even, Odd; the link stores 0 none, 1 odd, 2 even.
+int ParityEntry(int64_t parity) {
+  if (parity == 0) return 0;
+  if (parity == 2) return 1;
+  if (parity == 1) return 2;
+  return -1;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(AppState& state, UserDialogs& dialogs, const ShellConfig& config)
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                               Qt::WindowCloseButtonHint),
+      state_(state),
+      dialogs_(dialogs),
+      config_(config) {
+  setObjectName(QStringLiteral("MainWindow"));
+  setWindowTitle(QStringLiteral("Varnetik"));
+  resize(kCreationWidth, kStartHeight);
+  BuildMenu();
+  status_ = std::make_unique<StatusLine>(statusBar());
+  statusBar()->setObjectName(QStringLiteral("StatusBar"));
+  const QIcon icon = IconFromFile(config_.iconFile);
+  if (!icon.isNull()) setWindowIcon(icon);
+  area_ = new QWidget(this);
+  area_->setObjectName(QStringLiteral("ControlArea"));
+  setCentralWidget(area_);
+
+  BuildFirstRow();
+  BuildLogo();
+  // The first row decides the width; the window may grow but never get narrower or lower.
+  resize(kFirstRowWidth, height());
+  setMinimumSize(kFirstRowWidth, kMinimumHeight);
+  SetFirstRowTooltips();
+  BuildTcpRow();
+  BuildTabs();
+  BuildLog();
+  built_ = true;
+  LayoutWindow();
+
+  RescanPorts();
+  ShowLinkStatus();
+  LogLine("Bereit.");
+  ConnectHandlers();
+  CentreOnScreen();
+}
+
+MainWindow::~MainWindow() { delete info_.data(); }
+
+void MainWindow::BuildMenu() {
+  // The menu stays inside the window (no global menu bar): the layout counts its height.
+  menuBar()->setNativeMenuBar(false);
+  menuBar()->setObjectName(QStringLiteral("MenuBar"));
+  QMenu* menu = menuBar()->addMenu(QStringLiteral("Menü"));
+  infoAction_ = menu->addAction(QStringLiteral("Info..."));
+  infoAction_->setObjectName(QStringLiteral("InfoAction"));
+  infoAction_->setData(kInfoMenuItem);
+}
+
+void MainWindow::BuildFirstRow() {
+  MakeLabel(area_, {10, 10, 210, 16}, QStringLiteral("RTU Port"));
+  Keep(ControlId::PortCombo, MakeEditableCombo(area_, ControlId::PortCombo, {10, 28, 210, 24}));
+  MakeLabel(area_, {230, 10, 90, 16}, QStringLiteral("Baudrate"));
+  Keep(ControlId::BaudCombo, MakeDropDownList(area_, ControlId::BaudCombo, {230, 28, 90, 24},
+                                              {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"},
+                                              3));
+  MakeLabel(area_, {330, 10, 90, 16}, QStringLiteral("Parität"));
+  Keep(ControlId::ParityCombo, MakeDropDownList(area_, ControlId::ParityCombo, {330, 28, 90, 24},
+                                                {"None", "Even", "Odd"}, ParityEntry(state_.rtu.parity)));
+  MakeLabel(area_, {430, 10, 80, 16}, QStringLiteral("Datenbits"));
+  Keep(ControlId::DataBitsCombo, MakeDropDownList(area_, ControlId::DataBitsCombo, {430, 28, 80, 24}, {"7", "8"}, 1));
+  MakeLabel(area_, {520, 10, 80, 16}, QStringLiteral("Stoppbits"));
+  Keep(ControlId::StopBitsCombo, MakeDropDownList(area_, ControlId::StopBitsCombo, {520, 28, 80, 24}, {"1", "2"}, 0));
+  MakeLabel(area_, {610, 10, 70, 16}, QStringLiteral("Slave-ID"));
+  Keep(ControlId::SlaveIdSpin, MakeSpinBox(area_, ControlId::SlaveIdSpin, {610, 28, 70, 24}, 1, 247, state_.slaveId));
+  MakeLabel(area_, {690, 10, 90, 16}, QStringLiteral("Timeout (ms)"));
+  Keep(ControlId::RtuTimeoutSpin, MakeSpinBox(area_, ControlId::RtuTimeoutSpin, {690, 28, 80, 24}, 50, 5000,
+                                              static_cast<int>(state_.rtu.rxTimeoutMs)));
+  // Each button starts 10 to the right of the control before it.
+  Keep(ControlId::ScanButton, MakeButton(area_, ControlId::ScanButton, kScanButtonRect, QStringLiteral("Scannen")));
+  Keep(ControlId::RtuConnectButton,
+       MakeButton(area_, ControlId::RtuConnectButton, {874, 28, 88, 24}, QStringLiteral("Verbinden")));
+  Keep(ControlId::RtuDisconnectButton,
+       MakeButton(area_, ControlId::RtuDisconnectButton, {972, 28, 96, 24}, QStringLiteral("Trennen")));
+}
+
+void MainWindow::BuildLogo() {
+  const QImage picture = DecodeJpeg(config_.logoFile);
+  if (picture.isNull()) return;
+  logo_ = Keep(ControlId::LogoPicture, new PictureLabel(picture, area_));
+  logo_->setObjectName(ControlName(ControlId::LogoPicture));
+  logo_->move(width() - 20 - picture.width(), kScanButtonRect.y() + kScanButtonRect.height() + 10);
+  logo_->setToolTip(MakerHostName(config_));
+}
+
+void MainWindow::SetFirstRowTooltips() {
+  const std::pair<ControlId, const char*> tips[] = {
+      {ControlId::PortCombo, "Serieller Port (z. B. COM3 oder /dev/ttyUSB0)"},
+      {ControlId::BaudCombo, "Baudrate"},
+      {ControlId::ParityCombo, "Parität: None / Even / Odd"},
+      {ControlId::DataBitsCombo, "Datenbits: 7 oder 8"},
+      {ControlId::StopBitsCombo, "Stoppbits: 1 oder 2"},
+      {ControlId::SlaveIdSpin, "Unit/Slave-ID (1..247)"},
+      {ControlId::RtuTimeoutSpin, "Gesamt-Timeout für RX in Millisekunden"},
+  };
+  for (const auto& [id, tip] : tips) Control(id)->setToolTip(QString::fromUtf8(tip));
+}
+
+void MainWindow::BuildTcpRow() {
+  MakeLabel(area_, {10, 62, 80, 16}, QStringLiteral("TCP Host/IP"));
+  Keep(ControlId::TcpHostField, MakeTextField(area_, ControlId::TcpHostField, {10, 80, 210, 24}, Text(state_.tcp.host)));
+  MakeLabel(area_, {230, 62, 50, 16}, QStringLiteral("Port"));
+  Keep(ControlId::TcpPortField, MakeTextField(area_, ControlId::TcpPortField, {230, 80, 80, 24},
+                                              QString::number(state_.tcp.port)));
+  MakeLabel(area_, {320, 62, 90, 16}, QStringLiteral("Timeout (ms)"));
+  Keep(ControlId::TcpTimeoutSpin, MakeSpinBox(area_, ControlId::TcpTimeoutSpin, {320, 80, 80, 24}, 50, 5000,
+                                              static_cast<int>(state_.tcp.rxTimeoutMs)));
+  Keep(ControlId::TcpConnectButton,
+       MakeButton(area_, ControlId::TcpConnectButton, {410, 80, 100, 24}, QStringLiteral("TCP verbinden")));
+  Keep(ControlId::TcpDisconnectButton,
+       MakeButton(area_, ControlId::TcpDisconnectButton, {520, 80, 100, 24}, QStringLiteral("TCP trennen")));
+}
+
+void MainWindow::BuildTabs() {
+  tabs_ = Keep(ControlId::OperationTabs, new OperationTabs(area_));
+  tabs_->setGeometry(kTabsX, kTabsY, kTabsWidth, height() - 150);
+  tabs_->addTab(BuildReadPage(true), QStringLiteral("RTU Lesen"));
+  tabs_->addTab(BuildWritePage(true), QStringLiteral("RTU Schreiben"));
+  tabs_->addTab(BuildReadPage(false), QStringLiteral("TCP Lesen"));
+  tabs_->addTab(BuildWritePage(false), QStringLiteral("TCP Schreiben"));
+  tabs_->setCurrentIndex(0);
+}
+
+QWidget* MainWindow::BuildReadPage(bool serial) {
+  auto* page = new QWidget(tabs_);
+  const auto id = [serial](ControlId rtu, ControlId tcp) { return serial ? rtu : tcp; };
+  MakeLabel(page, {20, 12, 80, 20}, QStringLiteral("Typ:"));
+  const ControlId type = id(ControlId::RtuReadTypeCombo, ControlId::TcpReadTypeCombo);
+  Keep(type, MakeDropDownList(page, type, {140, 10, 150, 24}, {"Holding (FC 03)", "Input (FC 04)"}, 0));
+  MakeLabel(page, {20, 44, 110, 20}, QStringLiteral("Startadresse (dez.):"));
+  const ControlId start = id(ControlId::RtuReadStartField, ControlId::TcpReadStartField);
+  Keep(start, MakeTextField(page, start, {140, 40, 120, 24}, QStringLiteral("0")));
+  MakeLabel(page, {300, 44, 60, 20}, QStringLiteral("Anzahl:"));
+  const ControlId count = id(ControlId::RtuReadCountField, ControlId::TcpReadCountField);
+  Keep(count, MakeTextField(page, count, {360, 40, 80, 24}, QStringLiteral("2")));
+  const ControlId read = id(ControlId::RtuReadButton, ControlId::TcpReadButton);
+  Keep(read, MakeButton(page, read, {460, 40, 90, 24}, QStringLiteral("Lesen")));
+  const ControlId tableId = id(ControlId::RtuResultTable, ControlId::TcpResultTable);
+  auto* table = Keep(tableId, new ResultTable(tableId, page));
+  table->setGeometry(10, kTableYInPage, 670, 360);
+  (serial ? rtuTable_ : tcpTable_) = table;
+  return page;
+}
+
+QWidget* MainWindow::BuildWritePage(bool serial) {
+  auto* page = new QWidget(tabs_);
+  const auto id = [serial](ControlId rtu, ControlId tcp) { return serial ? rtu : tcp; };
+  MakeGroupFrame(page, {20, 10, 650, 110}, QStringLiteral("Einzelnes Register (FC 06)"));
+  MakeLabel(page, {35, 40, 100, 20}, QStringLiteral("Adresse (dez.):"));
+  const ControlId address = id(ControlId::RtuWriteAddressField, ControlId::TcpWriteAddressField);
+  Keep(address, MakeTextField(page, address, {140, 36, 120, 24}, QStringLiteral("0")));
+  MakeLabel(page, {285, 40, 60, 20}, QStringLiteral("Wert:"));
+  const ControlId value = id(ControlId::RtuWriteValueField, ControlId::TcpWriteValueField);
+  Keep(value, MakeTextField(page, value, {365, 36, 100, 24}, QStringLiteral("0")));
+  const ControlId one = id(ControlId::RtuWriteOneButton, ControlId::TcpWriteOneButton);
+  Keep(one, MakeButton(page, one, {520, 36, 120, 24}, QStringLiteral("Schreiben")));
+
+  MakeGroupFrame(page, {20, 140, 650, 110}, QStringLiteral("Mehrere Register (FC 16)"));
+  MakeLabel(page, {35, 170, 120, 20}, QStringLiteral("Startadresse (dez.):"));
+  const ControlId start = id(ControlId::RtuWriteManyStartField, ControlId::TcpWriteManyStartField);
+  Keep(start, MakeTextField(page, start, {140, 166, 120, 24}, QStringLiteral("0")));
+  MakeLabel(page, {285, 170, 80, 20}, QStringLiteral("Werte (CSV):"));
+  const ControlId values = id(ControlId::RtuWriteManyValuesField, ControlId::TcpWriteManyValuesField);
+  Keep(values, MakeTextField(page, values, {365, 166, 130, 24}, QStringLiteral("10,20,30")));
+  const ControlId many = id(ControlId::RtuWriteManyButton, ControlId::TcpWriteManyButton);
+  Keep(many, MakeButton(page, many, {520, 166, 120, 24}, QStringLiteral("Schreiben")));
+  return page;
+}
+
+void MainWindow::BuildLog() {
+  log_ = Keep(ControlId::LogList, new LogView(area_));
+  log_->setObjectName(ControlName(ControlId::LogList));
+  clearButton_ = Keep(ControlId::ClearLogButton, MakeButton(area_, ControlId::ClearLogButton,
+                                                            QRect(QPoint(kLogX, 0), kClearButtonSize),
+                                                            QStringLiteral("Log löschen")));
+  clearButton_->setToolTip(QStringLiteral("Inhalt der rechten Liste löschen"));
+}
+
+void MainWindow::CentreOnScreen() {
+  if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+}
+
+void MainWindow::LayoutWindow() {
+  if (!built_) return;
+  LayoutInputs inputs;
+  inputs.width = width();
+  inputs.height = height();
+  // The bar's own height as the window lays it out; its geometry is only set once the window is shown.
+  inputs.statusHeight = statusBar()->sizeHint().height();
+  inputs.tabPageTop = tabs_->PageTop();
+  if (logo_ != nullptr) inputs.logo = logo_->size();
+  const MainWindowGeometry geometry = LayoutMainWindow(inputs);
+  tabs_->setGeometry(geometry.tabs);
+  FitResultTable(*rtuTable_);
+  FitResultTable(*tcpTable_);
+  if (logo_ != nullptr) logo_->move(geometry.logo->topLeft());
+  log_->setGeometry(geometry.log);
+  clearButton_->move(geometry.clearButton.topLeft());
+}
+
+void MainWindow::FitResultTable(ResultTable& table) {
+  const int tabsBottom = tabs_->y() + tabs_->height();
+  const int tableY = tabs_->y() + tabs_->PageTop() + table.y();
+  table.resize(table.width(), FittedTableHeight(tabsBottom, tableY));
+}
+
+void MainWindow::RescanPorts() {
+  auto* combo = static_cast<QComboBox*>(Control(ControlId::PortCombo));
+  FillPortCombo(*combo, ScanPorts(state_.rtu, *this, config_.portCandidates));
+  ApplyPortList(*combo, state_.rtu);
+}
+
+void MainWindow::ClearLog() { log_->Clear(); }
+
+void MainWindow::OpenTableMenu(ResultTable& table) {
+  menu_.menuRow = table.SelectedRow();
+  if (menu_.menuRow < 0) return;
+  for (int column = 0; column < 4; ++column) {
+    menu_.captions[column] = table.CellText(static_cast<int>(menu_.menuRow), column);
+  }
+  QMenu* menu = BuildTableMenu(menu_.captions, this);
+  menu_.menuTable = &table;
+  for (QAction* action : menu->actions()) {
+    if (action->isSeparator()) continue;
+    const int item = action->data().toInt();
+    connect(action, &QAction::triggered, this, [this, item] { DispatchMenuItem(item); });
+  }
+  // The choice is handled after the menu has closed; the menu goes with the next turn of the loop.
+  connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+  tableMenu_ = menu;
+  menu->popup(QCursor::pos() - QPoint(1, 1));
+}
+
+void MainWindow::ShowInfoWindow() {
+  if (info_ != nullptr) {
+    info_->show();
+    info_->raise();
+    info_->activateWindow();
+    return;
+  }
+  info_ = new InfoWindow(MakerHostName(config_), config_.donationFile);
+  ConnectInfoWindow(*info_);
+  info_->show();
+}
+
+void MainWindow::LogLine(const std::string& text) { log_->Append(StampedLogLine(QTime::currentTime(), Text(text))); }
+
+void MainWindow::ShowMessage(const std::string& title, const std::string& text) {
+  QWidget* owner = QApplication::activeWindow();
+  dialogs_.ShowMessage(owner != nullptr ? owner : this, Text(title), Text(text));
+}
+
+void MainWindow::ShowLinkStatus() {
+  status_->Show(Text(RtuStatusText(state_.rtu)), Text(TcpStatusText(state_.tcp)));
+}
+
+QWidget* MainWindow::Control(ControlId id) const {
+  const auto found = controls_.find(id);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+ResultTable* MainWindow::Table(ControlId id) const {
+  if (id == ControlId::RtuResultTable) return rtuTable_;
+  if (id == ControlId::TcpResultTable) return tcpTable_;
+  return nullptr;
+}
+
+std::string MainWindow::ControlText(ControlId id) const {
+  QWidget* control = Control(id);
+  if (auto* field = qobject_cast<QLineEdit*>(control)) return field->text().toStdString();
+  if (auto* combo = qobject_cast<QComboBox*>(control)) return combo->currentText().toStdString();
+  if (auto* spin = qobject_cast<QSpinBox*>(control)) return spin->text().toStdString();
+  if (auto* button = qobject_cast<QPushButton*>(control)) return button->text().toStdString();
+  return std::string();
+}
+
+int MainWindow::SelectedEntry(ControlId id) const {
+  QWidget* control = Control(id);
+  if (auto* combo = qobject_cast<QComboBox*>(control)) return combo->currentIndex();
+  if (auto* tabs = qobject_cast<QTabWidget*>(control)) return tabs->currentIndex();
+  return -1;
+}
+
+int64_t MainWindow::SpinValue(ControlId id) const {
+  auto* spin = qobject_cast<QSpinBox*>(Control(id));
+  if (spin == nullptr) return 0;
+  // The typed text counts even before the field has lost the focus; text that is no number keeps the
+  // last value.
+  spin->interpretText();
+  return spin->value();
+}
+
+void MainWindow::ReplaceTableRows(ControlId table, const std::vector<ResultRow>& rows) {
+  if (ResultTable* target = Table(table)) target->ReplaceRows(rows);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  LayoutWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  QMainWindow::closeEvent(event);
+  emit closed();
+}
+
+}  // namespace varnetik

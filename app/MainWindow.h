@@ -1,0 +1,118 @@
+// The program's main window: builds every control at its fixed place, keeps the layout on resize, and is
+// the operator console through which the link handlers log, ask and fill the tables.
+#pragma once
+
+#include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/AppState.h"
+#include "app/InfoWindow.h"
+#include "app/ShellConfig.h"
+#include "app/TableMenu.h"
+#include "modbus/OperatorConsole.h"
+
+class QPushButton;
+
+namespace varnetik {
+
+class LogView;
+class OperationTabs;
+class PictureLabel;
+class ResultTable;
+class StatusLine;
+class UserDialogs;
+
+inline constexpr int kInfoMenuItem = 2000;
+
+class MainWindow : public QMainWindow, public OperatorConsole {
+  Q_OBJECT
+
+ public:
+  // Builds the window, scans the ports, shows the link status and logs "Bereit.". The state must
+  // outlive the window.
+  MainWindow(AppState& state, UserDialogs& dialogs, const ShellConfig& config);
+  ~MainWindow() override;
+
+  void LogLine(const std::string& text) override;
+  void ShowMessage(const std::string& title, const std::string& text) override;
+  void ShowLinkStatus() override;
+  std::string ControlText(ControlId id) const override;
+  int SelectedEntry(ControlId id) const override;
+  int64_t SpinValue(ControlId id) const override;
+  void ReplaceTableRows(ControlId table, const std::vector<ResultRow>& rows) override;
+
+  // Handlers of the window's own events.
+  void RescanPorts();
+  void ClearLog();
+  void LayoutWindow();
+  void FitResultTable(ResultTable& table);
+  void OpenTableMenu(ResultTable& table);
+  void ShowInfoWindow();
+
+  QWidget* Control(ControlId id) const;
+  ResultTable* Table(ControlId id) const;
+  LogView* Log() const { return log_; }
+  OperationTabs* Tabs() const { return tabs_; }
+  PictureLabel* Logo() const { return logo_; }  // null when the logo did not decode
+  QWidget* ControlArea() const { return area_; }
+  InfoWindow* Info() const { return info_; }
+  const StatusLine& Status() const { return *status_; }
+  const TableMenuState& MenuState() const { return menu_; }
+  QMenu* OpenTableMenuPopup() const { return tableMenu_; }
+  QAction* InfoAction() const { return infoAction_; }
+
+ signals:
+  // The operator closed the main window: the program ends.
+  void closed();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenu();
+  void BuildFirstRow();
+  void BuildLogo();
+  void SetFirstRowTooltips();
+  void BuildTcpRow();
+  void BuildTabs();
+  QWidget* BuildReadPage(bool serial);
+  QWidget* BuildWritePage(bool serial);
+  void BuildLog();
+  void CentreOnScreen();
+  template <typename Widget>
+  Widget* Keep(ControlId id, Widget* control) {
+    controls_[id] = control;
+    return control;
+  }
+
+  // Defined in Dispatch.cpp: the one place where events meet their handlers.
+  void ConnectHandlers();
+  void DispatchMenuItem(int item);
+  void ConnectInfoWindow(InfoWindow& window);
+
+  AppState& state_;
+  UserDialogs& dialogs_;
+  ShellConfig config_;
+  QWidget* area_ = nullptr;
+  std::map<ControlId, QWidget*> controls_;
+  std::unique_ptr<StatusLine> status_;
+  OperationTabs* tabs_ = nullptr;
+  ResultTable* rtuTable_ = nullptr;
+  ResultTable* tcpTable_ = nullptr;
+  LogView* log_ = nullptr;
+  PictureLabel* logo_ = nullptr;
+  QPushButton* clearButton_ = nullptr;
+  QAction* infoAction_ = nullptr;
+  QPointer<InfoWindow> info_;
+  QPointer<QMenu> tableMenu_;
+  TableMenuState menu_;
+  bool built_ = false;
+};
+
+}  // namespace varnetik

@@ -1,0 +1,58 @@
+#include "app/ResultTable.h"
+
+#include <QHeaderView>
+#include <QPalette>
+
+#include "app/ControlFactory.h"
+
+namespace varnetik {
+
+ResultTable::ResultTable(ControlId id, QWidget* parent) : QTreeWidget(parent), id_(id) {
+  setObjectName(ControlName(id));
+  setColumnCount(kResultColumnCount);
+  setHeaderLabels({QStringLiteral("Adresse hex."), QStringLiteral("Adresse dez."), QStringLiteral("Wert hex."),
+                   QStringLiteral("Wert dez."), QString()});
+  header()->setStretchLastSection(false);
+  header()->setSectionsMovable(false);
+  for (int column = 0; column < kResultColumnCount; ++column) setColumnWidth(column, kResultColumnWidths[column]);
+  setRootIsDecorated(false);
+  setItemsExpandable(false);
+  setUniformRowHeights(true);
+  setSortingEnabled(false);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setAllColumnsShowFocus(true);
+  setContextMenuPolicy(Qt::CustomContextMenu);
+  // Keep the selected row marked when the focus is elsewhere, e.g. while its context menu is open.
+  QPalette colours = palette();
+  colours.setBrush(QPalette::Inactive, QPalette::Highlight, colours.brush(QPalette::Active, QPalette::Highlight));
+  colours.setBrush(QPalette::Inactive, QPalette::HighlightedText,
+                   colours.brush(QPalette::Active, QPalette::HighlightedText));
+  setPalette(colours);
+}
+
+void ResultTable::ReplaceRows(const std::vector<ResultRow>& rows) {
+  clear();
+  QList<QTreeWidgetItem*> items;
+  items.reserve(static_cast<qsizetype>(rows.size()));
+  for (const ResultRow& row : rows) {
+    items.append(new QTreeWidgetItem(QStringList{
+        QString::fromStdString(row.addressHex), QString::fromStdString(row.addressDec),
+        QString::fromStdString(row.valueHex), QString::fromStdString(row.valueDec), QString()}));
+  }
+  addTopLevelItems(items);
+}
+
+QString ResultTable::CellText(int row, int column) const {
+  const QTreeWidgetItem* item = topLevelItem(row);
+  if (item == nullptr || column < 0 || column >= kResultColumnCount) return QString();
+  return item->text(column);
+}
+
+int ResultTable::SelectedRow() const {
+  const QList<QTreeWidgetItem*> selected = selectedItems();
+  return selected.isEmpty() ? -1 : indexOfTopLevelItem(selected.first());
+}
+
+}  // namespace varnetik

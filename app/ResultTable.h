@@ -1,0 +1,34 @@
+// A result table: five report columns (address hex/dec, value hex/dec, an empty fifth), text only, one
+// row selected at a time across the full width, the selection staying visible without the focus.
+#pragma once
+
+#include <QString>
+#include <QTreeWidget>
+#include <vector>
+
+#include "modbus/OperatorConsole.h"
+
+namespace varnetik {
+
+inline constexpr int kResultColumnCount = 5;
+inline constexpr int kResultColumnWidths[kResultColumnCount] = {120, 120, 120, 120, 187};
+
+class ResultTable : public QTreeWidget {
+  Q_OBJECT
+
+ public:
+  ResultTable(ControlId id, QWidget* parent);
+
+  ControlId Id() const { return id_; }
+  void ReplaceRows(const std::vector<ResultRow>& rows);
+  int RowCount() const { return topLevelItemCount(); }
+  // Text of a cell as shown; empty for a row or column that does not exist.
+  QString CellText(int row, int column) const;
+  // The selected row, -1 when none.
+  int SelectedRow() const;
+
+ private:
+  ControlId id_;
+};
+
+}  // namespace varnetik

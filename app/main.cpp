@@ -1,0 +1,15 @@
+// Varnetik: a Modbus master for commissioning devices over a serial line (RTU) or TCP.
+#include <QApplication>
+
+#include "app/AppState.h"
+#include "app/Shell.h"
+#include "app/ShellConfig.h"
+#include "app/UserDialogs.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Varnetik"));
+  varnetik::AppState state;
+  varnetik::DesktopDialogs dialogs;
+  return varnetik::RunVarnetik(app, state, varnetik::DefaultShellConfig(), dialogs);
+}
