@@ -1,6 +1,7 @@
 #include "app/ResultTable.h"
 
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QPalette>
 
 #include "app/ControlFactory.h"
@@ -53,6 +54,14 @@ QString ResultTable::CellText(int row, int column) const {
 int ResultTable::SelectedRow() const {
   const QList<QTreeWidgetItem*> selected = selectedItems();
   return selected.isEmpty() ? -1 : indexOfTopLevelItem(selected.first());
+}
+
+void ResultTable::mouseReleaseEvent(QMouseEvent* event) {
+  // A right-click on empty space keeps the selected row, so that its context menu still opens for it.
+  // The item view would drop the selection when such a click is released.
+  QTreeWidgetItem* kept = currentItem() != nullptr && currentItem()->isSelected() ? currentItem() : nullptr;
+  QTreeWidget::mouseReleaseEvent(event);
+  if (event->button() == Qt::RightButton && kept != nullptr && selectedItems().isEmpty()) kept->setSelected(true);
 }
 
 }  // namespace varnetik

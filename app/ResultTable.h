@@ -27,6 +27,9 @@ class ResultTable : public QTreeWidget {
   // The selected row, -1 when none.
   int SelectedRow() const;
 
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
  private:
   ControlId id_;
 };

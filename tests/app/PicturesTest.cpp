@@ -1,0 +1,90 @@
+// The embedded pictures decode to their sizes and colours; damaged ones are refused, never half-shown.
+#include <QBuffer>
+#include <QImageWriter>
+#include <gtest/gtest.h>
+
+#include "app/Pictures.h"
+#include "tests/app/ShellHarness.h"
+
+namespace varnetik {
+namespace {
+
+QByteArray WithField(QByteArray file, int offset, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) file[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  return file;
+}
+
+TEST(IconFile, PassesOnlyWithAConsistentDirectory) {
+  const QByteArray good = EmbeddedAsset("varnetik.ico");
+  ASSERT_EQ(good.size(), 6 + 16 + 744);
+  const struct {
+    const char* name;
+    QByteArray file;
+    bool passes;
+  } cases[] = {
+      {"embedded", good, true},
+      {"six bytes", good.left(6), false},
+      {"header and a stump of the entry", good.left(10), false},
+      {"type word 2 (cursor)", WithField(good, 2, 2, 2), false},
+      {"no image", WithField(good, 4, 0, 2), false},
+      {"image one byte past the end", WithField(good, 6 + 8, 745, 4), false},
+      {"offset past the end", WithField(good, 6 + 12, 0xFFFFFFFF, 4), false},
+      {"a byte after the image", good + QByteArray(1, '\0'), true},
+      {"image cut short", good.left(good.size() - 1), false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IconFilePasses(c.file), c.passes) << c.name;
+  EXPECT_TRUE(IconFromFile(WithField(good, 2, 2, 2)).isNull());
+  const QIcon icon = IconFromFile(good);
+  ASSERT_FALSE(icon.isNull());
+  EXPECT_EQ(icon.availableSizes(), QList<QSize>({QSize(32, 32)}));
+}
+
+TEST(Logo, DecodesWithLibjpegToItsSizeAndColours) {
+  const QImage logo = DecodeJpeg(EmbeddedAsset("logo.jpg"));
+  ASSERT_EQ(logo.size(), QSize(200, 47));
+  // Inside the navy emblem and on the light background; red and blue must not be swapped.
+  const QColor emblem = logo.pixelColor(6, 40);
+  const QColor background = logo.pixelColor(48, 2);
+  EXPECT_NEAR(emblem.red(), 26, 12);
+  EXPECT_NEAR(emblem.blue(), 107, 12);
+  EXPECT_GT(background.lightness(), 230);
+}
+
+TEST(Logo, DamagedFilesAreRefused) {
+  const QByteArray good = EmbeddedAsset("logo.jpg");
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter(&buffer, "png").write(QImage(4, 4, QImage::Format_RGB32));
+  const struct {
+    const char* name;
+    QByteArray file;
+  } cases[] = {
+      {"empty", QByteArray()},
+      {"not a picture", QByteArray("Varnetik")},
+      {"only the header", good.left(200)},
+      {"cut in the middle of the scan", good.left(good.size() / 2)},
+      {"a PNG", png},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(DecodeJpeg(c.file).isNull()) << c.name;
+}
+
+TEST(DonationPicture, DecodesWithQtsGifReader) {
+  EXPECT_EQ(DecodeGif(EmbeddedAsset("donation.gif")).size(), QSize(98, 26));
+  EXPECT_TRUE(DecodeGif(QByteArray("GIF89a")).isNull());
+  EXPECT_TRUE(DecodeGif(EmbeddedAsset("logo.jpg")).isNull());
+}
+
+TEST(WindowIcon, ComesFromTheIconFileOnlyWhenItPasses) {
+  testing::ShellHarness good;
+  EXPECT_EQ(good.window->windowIcon().availableSizes(), QList<QSize>({QSize(32, 32)}));
+  ShellConfig broken = testing::TestConfig();
+  broken.iconFile = WithField(broken.iconFile, 4, 0, 2);
+  testing::ShellHarness without(broken);
+  // The window keeps the default icon.
+  EXPECT_EQ(without.window->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+  EXPECT_NE(good.window->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+}
+
+}  // namespace
+}  // namespace varnetik

@@ -1,0 +1,128 @@
+// Start-up, the port list, the dispatch of every button, and shutdown.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "app/InfoWindow.h"
+#include "app/Shell.h"
+#include "tests/app/ShellHarness.h"
+#include "tests/support/PtyPair.h"
+
+namespace varnetik {
+namespace {
+
+using testing::ShellHarness;
+using testing::TestConfig;
+
+TEST(StartUp, WithoutPortsTheComboIsEmptyAndThePortNameKept) {
+  ShellHarness shell;
+  auto* ports = shell.Get<QComboBox>(ControlId::PortCombo);
+  EXPECT_EQ(ports->count(), 0);
+  EXPECT_EQ(ports->currentText(), "");
+  EXPECT_EQ(shell.state.rtu.portName, "COM3");
+  EXPECT_EQ(shell.state.slaveId, 1);
+  EXPECT_FALSE(shell.state.rtu.IsOpen());
+}
+
+TEST(StartUp, FoundPortsAreListedAndTheFirstBecomesThePortName) {
+  testing::PtyPair first;
+  testing::PtyPair second;
+  ShellHarness shell(TestConfig({"/dev/varnetik-no-such-port", first.Path(), second.Path()}));
+  auto* ports = shell.Get<QComboBox>(ControlId::PortCombo);
+  ASSERT_EQ(ports->count(), 2);
+  EXPECT_EQ(ports->itemText(0).toStdString(), first.Path());
+  EXPECT_EQ(ports->itemText(1).toStdString(), second.Path());
+  EXPECT_EQ(ports->currentIndex(), 0);
+  EXPECT_EQ(shell.state.rtu.portName, first.Path());
+  EXPECT_EQ(shell.Log(), QStringList({"Gefundene COM Ports: 2", "Bereit."}));
+}
+
+TEST(ScanButton, RefillsTheListWithoutPilingUpAndLogsTwoLines) {
+  testing::PtyPair port;
+  ShellHarness shell(TestConfig({port.Path()}));
+  auto* scan = shell.Get<QPushButton>(ControlId::ScanButton);
+  shell.Get<QComboBox>(ControlId::PortCombo)->setEditText("getippt");
+  scan->click();
+  scan->click();
+  auto* ports = shell.Get<QComboBox>(ControlId::PortCombo);
+  EXPECT_EQ(ports->count(), 1);
+  EXPECT_EQ(ports->currentText().toStdString(), port.Path());
+  EXPECT_EQ(shell.Log().mid(2), QStringList({"Gefundene COM Ports: 1", "Portliste aktualisiert.",
+                                             "Gefundene COM Ports: 1", "Portliste aktualisiert."}));
+}
+
+// Every button reaches its handler: with both links closed each answers in its own first words.
+TEST(Dispatch, EveryButtonReachesItsHandler) {
+  using Box = std::pair<QString, QString>;
+  const struct {
+    ControlId button;
+    std::optional<Box> box;
+    const char* logLine;
+  } cases[] = {
+      {ControlId::RtuConnectButton, Box{"Hinweis", "Bitte einen Port wählen/eingeben."}, nullptr},
+      {ControlId::RtuDisconnectButton, std::nullopt, "Port geschlossen."},
+      {ControlId::RtuReadButton, Box{"Hinweis", "Bitte zuerst den Port öffnen."}, nullptr},
+      {ControlId::RtuWriteOneButton, Box{"Hinweis", "Bitte zuerst den Port öffnen."}, nullptr},
+      {ControlId::RtuWriteManyButton, Box{"Hinweis", "Bitte zuerst den Port öffnen."}, nullptr},
+      {ControlId::TcpConnectButton, Box{"Hinweis", "Bitte Host/IP und Port angeben."}, nullptr},
+      {ControlId::TcpDisconnectButton, std::nullopt, "TCP getrennt."},
+      {ControlId::TcpReadButton, Box{"Hinweis", "Bitte zuerst TCP verbinden."}, nullptr},
+      {ControlId::TcpWriteOneButton, Box{"Hinweis", "Bitte zuerst TCP verbinden."}, nullptr},
+      {ControlId::TcpWriteManyButton, Box{"Hinweis", "Bitte zuerst TCP verbinden."}, nullptr},
+  };
+  for (const auto& c : cases) {
+    ShellHarness shell;
+    shell.Get<QLineEdit>(ControlId::TcpHostField)->clear();
+    const QStringList before = shell.Log();
+    shell.Get<QPushButton>(c.button)->click();
+    if (c.box) {
+      EXPECT_EQ(shell.dialogs.messages, std::vector<Box>({*c.box})) << static_cast<int>(c.button);
+      EXPECT_EQ(shell.Log(), before);
+    } else {
+      EXPECT_TRUE(shell.dialogs.messages.empty());
+      EXPECT_EQ(shell.Log().last(), c.logLine);
+    }
+  }
+}
+
+// Runs the program's loop with `during` called once the window is up; returns the exit code.
+int RunWith(AppState& state, const std::function<void(MainWindow&)>& during) {
+  testing::RecordingDialogs dialogs;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* window = qobject_cast<MainWindow*>(widget)) during(*window);
+    }
+  });
+  return RunVarnetik(*qApp, state, TestConfig(), dialogs);
+}
+
+TEST(Shutdown, ClosingTheMainWindowClosesTheSerialPortAndExitsWithZero) {
+  testing::PtyPair line;
+  AppState state;
+  bool wasOpen = false;
+  const int code = RunWith(state, [&](MainWindow& window) {
+    qobject_cast<QComboBox*>(window.Control(ControlId::PortCombo))->setEditText(QString::fromStdString(line.Path()));
+    qobject_cast<QPushButton*>(window.Control(ControlId::RtuConnectButton))->click();
+    wasOpen = state.rtu.IsOpen();
+    window.close();
+  });
+  EXPECT_TRUE(wasOpen);
+  EXPECT_EQ(code, 0);
+  EXPECT_FALSE(state.rtu.IsOpen());
+  EXPECT_EQ(state.rtu.portHandle, -1);
+}
+
+TEST(Shutdown, AnOpenInfoWindowDoesNotKeepTheProgramRunning) {
+  AppState state;
+  const int code = RunWith(state, [](MainWindow& window) {
+    window.ShowInfoWindow();
+    window.close();
+  });
+  EXPECT_EQ(code, 0);
+  for (QWidget* widget : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<InfoWindow*>(widget), nullptr);
+}
+
+}  // namespace
+}  // namespace varnetik
