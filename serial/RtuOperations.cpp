@@ -17,6 +17,8 @@ constexpr const char* kPortClosedHint = "Bitte zuerst den Port öffnen.";
 constexpr const char* kResyncLine =
     "Hinweis: RTU-Stream neu synchronisieren \u2013 RX spülen & einmal erneut senden...";
 constexpr auto kResyncPause = std::chrono::milliseconds(5);
+// Both write answers are the 8-byte echo of address (or start) and value (or count).
+constexpr int64_t kWriteAnswerLength = 8;
 
 // The common start of every RTU button: refuse without an open port, otherwise take the window's
 // serial settings, slave id and timeout before any entry is checked.
@@ -83,7 +85,7 @@ void RtuWriteOneClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& consol
     ReportFailure(rc, console);
     return;
   }
-  console.LogHexDump("RX", link.rxFrame.data(), 8);
+  console.LogHexDump("RX", link.rxFrame.data(), kWriteAnswerLength);
   console.LogLine(WriteOneOkLine(address, value, false));
 }
 
@@ -119,7 +121,7 @@ void RtuWriteManyClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& conso
     ReportFailure(rc, console);
     return;
   }
-  console.LogHexDump("RX", link.rxFrame.data(), 8);
+  console.LogHexDump("RX", link.rxFrame.data(), kWriteAnswerLength);
   console.LogLine(WriteManyOkLine(count, start, false));
   for (const std::string& line : WriteManyDetailLines(start, values, count)) console.LogLine(line);
 }
