@@ -26,35 +26,18 @@ void Require(bool ok, const char* what) {
 
 }  // namespace
 
-BenchSlave::BenchSlave(Link link) : link_(link) {
+BenchSlave::BenchSlave(Link link, int serialLines) : link_(link) {
   Require(pipe2(stopPipe_, O_CLOEXEC) == 0, "pipe2");
   mapping_ = modbus_mapping_new(0, 0, 65536, 0);
   Require(mapping_ != nullptr, "modbus_mapping_new");
   if (link_ == Link::Rtu) {
-    char name[128] = {};
-    Require(openpty(&ptyMaster_, &ptyTerminal_, name, nullptr, nullptr) == 0, "openpty");
-    terminalPath_ = name;
-    termios raw{};
-    tcgetattr(ptyTerminal_, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(ptyTerminal_, TCSANOW, &raw);
-    fcntl(ptyMaster_, F_SETFD, FD_CLOEXEC);
-    fcntl(ptyTerminal_, F_SETFD, FD_CLOEXEC);
+    for (int line = 0; line < serialLines; ++line) OpenSerialLine();
     // libmodbus frames and judges; the bytes go through the master side handed to it.
-    context_ = modbus_new_rtu(name, 115200, 'N', 8, 1);
+    context_ = modbus_new_rtu(lines_.front().path.c_str(), 115200, 'N', 8, 1);
     Require(context_ != nullptr, "modbus_new_rtu");
     modbus_set_slave(context_, 1);
   } else {
-    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    Require(listenFd_ >= 0, "socket");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    Require(bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0, "bind");
-    Require(listen(listenFd_, 2) == 0, "listen");
-    socklen_t size = sizeof address;
-    getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size);
-    tcpPort_ = ntohs(address.sin_port);
+    OpenTcpListener();
     context_ = modbus_new_tcp("127.0.0.1", tcpPort_);
     Require(context_ != nullptr, "modbus_new_tcp");
   }
@@ -66,43 +49,75 @@ BenchSlave::~BenchSlave() {
   thread_.join();
   modbus_free(context_);
   modbus_mapping_free(mapping_);
-  for (int fd : {ptyMaster_, ptyTerminal_, listenFd_, stopPipe_[0], stopPipe_[1]}) {
+  for (const SerialLine& line : lines_) {
+    close(line.master);
+    close(line.terminal);
+  }
+  for (int fd : {listenFd_, stopPipe_[0], stopPipe_[1]}) {
     if (fd >= 0) close(fd);
   }
 }
 
-uint16_t BenchSlave::Holding(uint16_t address) const { return mapping_->tab_registers[address]; }
-
-bool BenchSlave::WaitReadable(int fd) const {
-  pollfd fds[2] = {{stopPipe_[0], POLLIN, 0}, {fd, POLLIN, 0}};
-  while (poll(fds, 2, -1) < 0 && errno == EINTR) {
-  }
-  return fds[0].revents == 0;
+void BenchSlave::OpenSerialLine() {
+  SerialLine line;
+  char name[128] = {};
+  Require(openpty(&line.master, &line.terminal, name, nullptr, nullptr) == 0, "openpty");
+  line.path = name;
+  termios raw{};
+  tcgetattr(line.terminal, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(line.terminal, TCSANOW, &raw);
+  fcntl(line.master, F_SETFD, FD_CLOEXEC);
+  fcntl(line.terminal, F_SETFD, FD_CLOEXEC);
+  lines_.push_back(line);
 }
 
-void BenchSlave::ServeConnection(int fd) {
+void BenchSlave::OpenTcpListener() {
+  listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  Require(listenFd_ >= 0, "socket");
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  Require(bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0, "bind");
+  Require(listen(listenFd_, 4) == 0, "listen");
+  socklen_t size = sizeof address;
+  getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size);
+  tcpPort_ = ntohs(address.sin_port);
+}
+
+bool BenchSlave::AnswerOne(int fd) {
   modbus_set_socket(context_, fd);
   uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
-  while (WaitReadable(fd)) {
-    int length = modbus_receive(context_, query);
-    if (length > 0) {
-      modbus_reply(context_, query, length, mapping_);
-    } else if (length < 0 && link_ == Link::Tcp) {
-      return;  // the master closed the connection
-    }
-  }
+  const int length = modbus_receive(context_, query);
+  if (length > 0) modbus_reply(context_, query, length, mapping_);
+  return length >= 0 || link_ == Link::Rtu;
 }
 
 void BenchSlave::Serve() {
-  if (link_ == Link::Rtu) {
-    ServeConnection(ptyMaster_);
-    return;
+  // Entry 0 is the stop pipe; then the listener (TCP) and the connections or serial lines.
+  std::vector<pollfd> watched{{stopPipe_[0], POLLIN, 0}};
+  if (listenFd_ >= 0) watched.push_back({listenFd_, POLLIN, 0});
+  for (const SerialLine& line : lines_) watched.push_back({line.master, POLLIN, 0});
+  for (;;) {
+    if (poll(watched.data(), watched.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (watched[0].revents != 0) break;
+    for (size_t k = 1; k < watched.size(); ++k) {
+      if (watched[k].revents == 0) continue;
+      if (watched[k].fd == listenFd_) {
+        const int client = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client >= 0) watched.push_back({client, POLLIN, 0});
+      } else if (!AnswerOne(watched[k].fd)) {
+        close(watched[k].fd);
+        watched[k].fd = -1;  // poll skips it from now on
+      }
+      watched[k].revents = 0;
+    }
   }
-  while (WaitReadable(listenFd_)) {
-    int client = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) continue;
-    ServeConnection(client);
-    close(client);
+  for (size_t k = 1; k < watched.size(); ++k) {
+    if (link_ == Link::Tcp && watched[k].fd >= 0 && watched[k].fd != listenFd_) close(watched[k].fd);
   }
 }
 

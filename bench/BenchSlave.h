@@ -1,12 +1,12 @@
-// A libmodbus slave on its own thread for the round-trip benchmark: RTU on the master side of a
-// pseudo-terminal pair, or Modbus TCP on 127.0.0.1. Slave id 1, holding registers 0..65535. Each serves
-// one master at a time, so the two masters being compared get a slave each and never queue behind
-// each other.
+// A libmodbus slave on its own thread for the round-trip benchmark: RTU on the master sides of
+// pseudo-terminal pairs, or Modbus TCP on 127.0.0.1. Slave id 1, holding registers 0..65535. One thread
+// answers every master, so the masters being compared meet the same slave under the same scheduling.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 typedef struct _modbus modbus_t;
 typedef struct _modbus_mapping_t modbus_mapping_t;
@@ -17,30 +17,37 @@ class BenchSlave {
  public:
   enum class Link { Rtu, Tcp };
 
-  explicit BenchSlave(Link link);  // exits the process when it cannot be set up
+  // RTU: one pseudo-terminal pair for each of serialLines masters. Exits the process when it cannot be
+  // set up.
+  BenchSlave(Link link, int serialLines);
   ~BenchSlave();
   BenchSlave(const BenchSlave&) = delete;
   BenchSlave& operator=(const BenchSlave&) = delete;
 
-  // The terminal side of the pair, e.g. "/dev/pts/7" (RTU).
-  const std::string& SerialPath() const { return terminalPath_; }
+  // The terminal side of pair index, e.g. "/dev/pts/7" (RTU).
+  const std::string& SerialPath(int index) const { return lines_[static_cast<size_t>(index)].path; }
   uint16_t TcpPort() const { return tcpPort_; }
-  // Read without a lock: only while no master is talking to the slave.
-  uint16_t Holding(uint16_t address) const;
 
  private:
+  struct SerialLine {
+    int master = -1;
+    // Held open so that the master side never reads EIO while no master has the port open.
+    int terminal = -1;
+    std::string path;
+  };
+
+  void OpenSerialLine();
+  void OpenTcpListener();
   void Serve();
-  bool WaitReadable(int fd) const;  // false when the slave is being stopped
-  void ServeConnection(int fd);
+  // Answers one request waiting on fd; false when the peer has gone (TCP).
+  bool AnswerOne(int fd);
 
   Link link_;
-  int ptyMaster_ = -1;
-  // Held open so that the master side never reads EIO while no master has the port open.
-  int ptyTerminal_ = -1;
-  std::string terminalPath_;
+  std::vector<SerialLine> lines_;
   int listenFd_ = -1;
   uint16_t tcpPort_ = 0;
   int stopPipe_[2] = {-1, -1};
+  // One context for every connection: it is pointed at the descriptor of each request before reading it.
   modbus_t* context_ = nullptr;
   modbus_mapping_t* mapping_ = nullptr;
   std::thread thread_;
