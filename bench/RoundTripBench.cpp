@@ -145,7 +145,7 @@ void PrintRow(const char* operation, const std::vector<double>& ours, const std:
               Median(ours) / Median(theirs));
 }
 
-// Runs both masters alternately, each against its own slave; returns the worse of the two median ratios,
+// Runs both masters alternately against the one slave; returns the worse of the two median ratios,
 // or a negative value when an operation failed.
 double CompareOnLink(const char* linkName, Master& ours, Master& theirs) {
   Timings ourTimings;
