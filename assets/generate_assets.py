@@ -2,6 +2,7 @@
 """Draws Varnetik's three embedded pictures and writes them next to this script.
 
   varnetik.ico   32 x 32, 16 colours: window and application icon
+  varnetik.png   the same icon as a PNG with alpha, for the desktop's icon theme when installed
   logo.jpg       200 x 47 baseline JPEG: the logo at the top right of the main window
   donation.gif   98 x 26 GIF: the donation button of the info window
 
@@ -12,6 +13,7 @@ files can always be regenerated and compared. Run: python3 assets/generate_asset
 import math
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -146,6 +148,36 @@ def encode_ico(canvas):
     directory = struct.pack("<HHH", 0, 1, 1)
     entry = struct.pack("<BBBBHHII", width, height, 16, 0, 1, 4, len(image), 6 + 16)
     return directory + entry + image
+
+
+# --- The icon once more as PNG: desktops look up installed application icons as PNG or SVG ----------
+
+def stored_zlib(data):
+    """A zlib stream of uncompressed deflate blocks. Unlike zlib.compress, its bytes do not depend on
+    which zlib build Python uses, so the committed file stays reproducible."""
+    out = bytearray(b"\x78\x01")
+    for start in range(0, len(data), 65535):
+        chunk = data[start:start + 65535]
+        final = 1 if start + 65535 >= len(data) else 0
+        out += struct.pack("<BHH", final, len(chunk), len(chunk) ^ 0xFFFF) + chunk
+    out += struct.pack(">I", zlib.adler32(data))
+    return bytes(out)
+
+
+def png_chunk(kind, payload):
+    return struct.pack(">I", len(payload)) + kind + payload + struct.pack(">I", zlib.crc32(kind + payload))
+
+
+def encode_png(canvas):
+    """8-bit RGBA; palette entries become opaque colours, transparent pixels alpha 0."""
+    rows = bytearray()
+    for row in canvas.pixels:
+        rows.append(0)  # filter type: none
+        for p in row:
+            rows += b"\x00\x00\x00\x00" if p is TRANSPARENT else bytes(PALETTE16[p]) + b"\xff"
+    header = struct.pack(">IIBBBBB", canvas.width, canvas.height, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + png_chunk(b"IDAT", stored_zlib(bytes(rows)))
+            + png_chunk(b"IEND", b""))
 
 
 # --- Logo: 200 x 47, baseline JPEG ------------------------------------------------------------------
@@ -428,6 +460,7 @@ def encode_gif(canvas, palette):
 def main():
     outputs = {
         "varnetik.ico": encode_ico(draw_icon()),
+        "varnetik.png": encode_png(draw_icon()),
         "logo.jpg": encode_jpeg(draw_logo()),
         "donation.gif": encode_gif(draw_donation(), DONATION_PALETTE),
     }
