@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws Varnetik's three embedded pictures and writes them next to this script.
+"""Draws Varnetik's three embedded pictures, and the icon once more for installing, next to this script.
 
   varnetik.ico   32 x 32, 16 colours: window and application icon
   varnetik.png   the same icon as a PNG with alpha, for the desktop's icon theme when installed
