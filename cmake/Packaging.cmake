@@ -1,0 +1,69 @@
+# Installs the program the way a Linux desktop finds it, and builds a Debian package of that with CPack.
+# Only the executable and its desktop files are installed: tests, benchmarks and fuzz targets never are.
+include(GNUInstallDirs)
+
+# One reverse-DNS id names the desktop entry, the icon and the AppStream record, which refer to each other.
+set(VARNETIK_APP_ID example.varnetik.Varnetik)
+set(varnetik_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
+
+# A release entry for every version keeps software centres from showing an old version number.
+file(READ ${varnetik_packaging_dir}/${VARNETIK_APP_ID}.metainfo.xml.in varnetik_metainfo)
+if(NOT varnetik_metainfo MATCHES "<release version=\"${PROJECT_VERSION}\"")
+  message(FATAL_ERROR "packaging/${VARNETIK_APP_ID}.metainfo.xml.in has no release entry for ${PROJECT_VERSION}")
+endif()
+
+# The web addresses are build options; characters that mean something in XML are escaped.
+foreach(kind HOMEPAGE DONATION)
+  if(kind STREQUAL "HOMEPAGE")
+    set(url "${VARNETIK_MAKER_URL}")
+  else()
+    set(url "${VARNETIK_DONATION_URL}")
+  endif()
+  string(REPLACE "&" "&amp;" url "${url}")
+  string(REPLACE "<" "&lt;" url "${url}")
+  string(REPLACE ">" "&gt;" url "${url}")
+  set(VARNETIK_METAINFO_${kind} "${url}")
+endforeach()
+configure_file(${varnetik_packaging_dir}/${VARNETIK_APP_ID}.metainfo.xml.in
+               ${PROJECT_BINARY_DIR}/packaging/${VARNETIK_APP_ID}.metainfo.xml @ONLY)
+
+install(TARGETS varnetik RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${varnetik_packaging_dir}/${VARNETIK_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/assets/varnetik.png
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/32x32/apps
+        RENAME ${VARNETIK_APP_ID}.png)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/${VARNETIK_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
+
+if(VARNETIK_BUILD_TESTS)
+  add_test(NAME varnetik_install_layout
+           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
+                   -DSCRATCH=${PROJECT_BINARY_DIR}/install-layout-check -DAPP_ID=${VARNETIK_APP_ID}
+                   -P ${CMAKE_CURRENT_LIST_DIR}/CheckInstall.cmake)
+endif()
+
+set(CPACK_PACKAGE_NAME varnetik)
+set(CPACK_PACKAGE_VENDOR "Varnetik")
+set(CPACK_PACKAGE_CONTACT "Varnetik <info@varnetik.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Modbus master for commissioning devices over RTU and TCP")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Varnetik talks to one Modbus slave at a time, over a serial line (Modbus RTU) or over TCP\n\
+(Modbus TCP): it reads and writes registers and logs every request and response as a\n\
+hexadecimal dump. The program's texts are German. Serial ports need membership in the\n\
+group dialout.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VARNETIK_MAKER_URL}")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The library dependencies with their minimum versions come from dpkg-shlibdeps (package dpkg-dev).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Without it Qt draws through XWayland on a Wayland desktop, which works; it is only suggested because it
+# brings Qt Quick and QML along, which a widgets program does not use.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS qt6-wayland)
+
+include(CPack)
