@@ -115,16 +115,18 @@ class FuzzTcpTransport : public TcpTransport {
     while (received < count) {
       if (stream_.empty()) return TcpTimeoutOrShort;  // the stream has run dry: silence
       Piece& piece = stream_.front();
+      if (piece.bytes.empty()) {  // only a receive that still waits for bytes runs into a cut
+        const Cut end = piece.end;
+        stream_.pop_front();
+        if (end == Cut::Pause) return TcpTimeoutOrShort;
+        if (end == Cut::Break) return TcpConnectionLost;
+        continue;
+      }
       const auto take = std::min(count - received, static_cast<int64_t>(piece.bytes.size()));
       MarkCurrent(destination + received, destination + received + take);
       std::copy_n(piece.bytes.begin(), take, destination + received);
       piece.bytes.erase(piece.bytes.begin(), piece.bytes.begin() + take);
       received += take;
-      if (!piece.bytes.empty()) break;
-      const Cut end = piece.end;
-      stream_.pop_front();
-      if (end == Cut::Pause) return TcpTimeoutOrShort;
-      if (end == Cut::Break) return TcpConnectionLost;
     }
     return count;
   }
