@@ -7,24 +7,23 @@ set(VARNETIK_APP_ID example.varnetik.Varnetik)
 set(varnetik_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 
 # A release entry for every version keeps software centres from showing an old version number.
-file(READ ${varnetik_packaging_dir}/${VARNETIK_APP_ID}.metainfo.xml.in varnetik_metainfo)
-if(NOT varnetik_metainfo MATCHES "<release version=\"${PROJECT_VERSION}\"")
-  message(FATAL_ERROR "packaging/${VARNETIK_APP_ID}.metainfo.xml.in has no release entry for ${PROJECT_VERSION}")
+set(varnetik_metainfo_in ${varnetik_packaging_dir}/${VARNETIK_APP_ID}.metainfo.xml.in)
+file(READ ${varnetik_metainfo_in} varnetik_metainfo)
+string(FIND "${varnetik_metainfo}" "<release version=\"${PROJECT_VERSION}\"" varnetik_release_at)
+if(varnetik_release_at EQUAL -1)
+  message(FATAL_ERROR "${varnetik_metainfo_in} has no release entry for ${PROJECT_VERSION}")
 endif()
 
 # The web addresses are build options; characters that mean something in XML are escaped.
-foreach(kind HOMEPAGE DONATION)
-  if(kind STREQUAL "HOMEPAGE")
-    set(url "${VARNETIK_MAKER_URL}")
-  else()
-    set(url "${VARNETIK_DONATION_URL}")
-  endif()
-  string(REPLACE "&" "&amp;" url "${url}")
-  string(REPLACE "<" "&lt;" url "${url}")
-  string(REPLACE ">" "&gt;" url "${url}")
-  set(VARNETIK_METAINFO_${kind} "${url}")
-endforeach()
-configure_file(${varnetik_packaging_dir}/${VARNETIK_APP_ID}.metainfo.xml.in
+function(varnetik_xml_escape out text)
+  string(REPLACE "&" "&amp;" text "${text}")
+  string(REPLACE "<" "&lt;" text "${text}")
+  string(REPLACE ">" "&gt;" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+varnetik_xml_escape(VARNETIK_METAINFO_HOMEPAGE "${VARNETIK_MAKER_URL}")
+varnetik_xml_escape(VARNETIK_METAINFO_DONATION "${VARNETIK_DONATION_URL}")
+configure_file(${varnetik_metainfo_in}
                ${PROJECT_BINARY_DIR}/packaging/${VARNETIK_APP_ID}.metainfo.xml @ONLY)
 
 install(TARGETS varnetik RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
