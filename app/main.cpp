@@ -9,6 +9,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Varnetik"));
+  // Lets Wayland docks match the window to the installed menu entry.
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.varnetik.Varnetik"));
   varnetik::AppState state;
   varnetik::DesktopDialogs dialogs;
   return varnetik::RunVarnetik(app, state, varnetik::DefaultShellConfig(), dialogs);
