@@ -29,10 +29,16 @@ namespace {
 
 // Lower than on the serial side: most faults here cost a reconnect with its pause.
 constexpr double kFaultRate = 0.04;
-// The buttons reconnect only when the stream is known to be out of step. After a protocol-id or length
-// failure the rest of that answer stays in the connection and every later header is read out of step;
-// an operator who sees this a few times in a row reconnects by hand.
+// The buttons reconnect only for the results that mark the stream out of step, and at most once a
+// click. Two failures outside that set can stick: after a protocol-id or length failure the rest of
+// that answer stays in the connection and every later header is read out of step; after a reset that
+// ends the repetition, every later send fails on the dead socket. An operator who sees the same kind
+// of failure a few times in a row reconnects by hand.
 constexpr int kStuckClicksBeforeOperatorReconnects = 3;
+
+bool MayStick(ResultCode rc) {
+  return rc == TcpProtocolIdNotZero || rc == TcpBadMbapLength || rc == TcpSendFailed;
+}
 const std::string kResyncLine =
     "Hinweis: TCP-Stream neu synchronisieren \u2013 Verbindung wird neu aufgebaut...";
 
@@ -172,7 +178,7 @@ TEST(SoakTest, TcpOperationsUnderRandomFaults) {
     }
     tally.Result(click.operation, rc);
 
-    stuckClicks = rc == TcpProtocolIdNotZero || rc == TcpBadMbapLength ? stuckClicks + 1 : 0;
+    stuckClicks = MayStick(rc) ? stuckClicks + 1 : 0;
     if (stuckClicks == kStuckClicksBeforeOperatorReconnects) {
       TcpDisconnectClicked(link, console);
       TcpConnectClicked(link, console);
