@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+#include "tests/soak/SoakRun.h"
+
 namespace varnetik::testing {
 namespace {
 
@@ -12,17 +14,15 @@ struct Fault {
   Reply (*make)(std::mt19937& random, int64_t timeoutMs);
 };
 
-int Between(std::mt19937& random, int low, int high) {
-  return std::uniform_int_distribution<int>(low, high)(random);
-}
-
 uint8_t KnownExceptionCode(std::mt19937& random) {
   constexpr uint8_t kKnown[] = {1, 2, 3, 4, 5, 6, 8, 10, 11};
   return kKnown[Between(random, 0, static_cast<int>(std::size(kKnown)) - 1)];
 }
 
 // Past the master's timeout, but soon enough to land in one of the next transactions.
-int LateMs(std::mt19937& random, int64_t timeoutMs) { return static_cast<int>(timeoutMs) + Between(random, 5, 40); }
+int LateMs(std::mt19937& random, int64_t timeoutMs) {
+  return static_cast<int>(timeoutMs) + Between(random, 5, 40);
+}
 
 Reply InPieces(Reply reply, std::mt19937& random) {
   reply.pieces = Between(random, 2, 4);
@@ -30,6 +30,7 @@ Reply InPieces(Reply reply, std::mt19937& random) {
   return reply;
 }
 
+// A fault that has no meaning for a function (a byte count in a write answer) leaves that answer correct.
 const Fault kCommonFaults[] = {
     {"silent", [](std::mt19937&, int64_t) { return Reply{M::Silent}; }},
     {"late answer",
@@ -63,9 +64,13 @@ const Fault kRtuFaults[] = {
 const Fault kTcpFaults[] = {
     {"truncated frame", [](std::mt19937&, int64_t) { return Reply{M::TruncatedFrame}; }},
     {"wrong transaction id",
-     [](std::mt19937& r, int64_t) { return Reply{.kind = M::WrongTransactionId, .copies = Between(r, 1, 2)}; }},
+     [](std::mt19937& r, int64_t) {
+       return Reply{.kind = M::WrongTransactionId, .copies = Between(r, 1, 2)};
+     }},
     {"wrong unit id",
-     [](std::mt19937& r, int64_t) { return Reply{.kind = M::WrongUnitId, .copies = Between(r, 1, 2)}; }},
+     [](std::mt19937& r, int64_t) {
+       return Reply{.kind = M::WrongUnitId, .copies = Between(r, 1, 2)};
+     }},
     {"stale answer first", [](std::mt19937&, int64_t) { return Reply{M::StaleAnswerFirst}; }},
     {"stale answer first in pieces",
      [](std::mt19937& r, int64_t) { return InPieces(Reply{M::StaleAnswerFirst}, r); }},

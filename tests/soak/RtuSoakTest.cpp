@@ -71,7 +71,8 @@ TEST(SoakTest, RtuTransactionsUnderRandomFaults) {
         break;
       }
       case SoakOperation::WriteOne: {
-        const auto address = static_cast<uint16_t>(kWriteRegionStart + Between(random, 0, kWriteRegionSize - 1));
+        const auto address =
+            static_cast<uint16_t>(kWriteRegionStart + Between(random, 0, kWriteRegionSize - 1));
         success = 1;
         rc = RtuWriteSingleRegister(context, address, static_cast<uint16_t>(Between(random, 0, 0xFFFF)));
         break;

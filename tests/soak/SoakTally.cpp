@@ -15,7 +15,9 @@ void SoakTally::Result(SoakOperation operation, ResultCode code) {
 
 void SoakTally::Print(const std::string& title) const {
   std::printf("[soak] %s\n[soak]   faults drawn:\n", title.c_str());
-  for (const auto& [name, count] : faults_) std::printf("[soak]     %7lld  %s\n", static_cast<long long>(count), name.c_str());
+  for (const auto& [name, count] : faults_) {
+    std::printf("[soak]     %7lld  %s\n", static_cast<long long>(count), name.c_str());
+  }
   std::printf("[soak]   results:\n");
   for (const auto& [key, count] : results_) {
     const auto& [operation, code] = key;

@@ -64,7 +64,8 @@ Click EnterClick(std::mt19937& random, FakeConsole& console) {
     case SoakOperation::Read:
       click.holding = Between(random, 0, 1) == 0;
       click.count = Between(random, 1, kMaxReadQuantity);
-      click.start = static_cast<uint16_t>(kReadRegionStart + Between(random, 0, kReadRegionSize - click.count));
+      click.start =
+          static_cast<uint16_t>(kReadRegionStart + Between(random, 0, kReadRegionSize - click.count));
       console.selections[ControlId::TcpReadTypeCombo] = click.holding ? 0 : 1;
       console.texts[ControlId::TcpReadStartField] = std::to_string(click.start);
       console.texts[ControlId::TcpReadCountField] = std::to_string(click.count);
@@ -78,7 +79,8 @@ Click EnterClick(std::mt19937& random, FakeConsole& console) {
       break;
     case SoakOperation::WriteMany:
       click.count = Between(random, 1, kMaxWriteQuantity);
-      click.start = static_cast<uint16_t>(kWriteRegionStart + Between(random, 0, kWriteRegionSize - click.count));
+      click.start =
+          static_cast<uint16_t>(kWriteRegionStart + Between(random, 0, kWriteRegionSize - click.count));
       click.values = RandomValues(random, click.count);
       console.texts[ControlId::TcpWriteManyStartField] = std::to_string(click.start);
       console.texts[ControlId::TcpWriteManyValuesField] = ValueList(click.values);
@@ -105,10 +107,13 @@ std::string SuccessProblem(const Click& click, const FakeConsole& console, const
   auto table = console.tables.find(ControlId::TcpResultTable);
   if (table == console.tables.end()) return "no table";
   const std::vector<ResultRow>& rows = table->second;
-  if (rows.size() != static_cast<size_t>(click.count)) return "table has " + std::to_string(rows.size()) + " rows";
+  if (rows.size() != static_cast<size_t>(click.count)) {
+    return "table has " + std::to_string(rows.size()) + " rows";
+  }
   for (int k = 0; k < click.count; ++k) {
     const auto address = static_cast<uint16_t>(click.start + k);
-    if (rows[k].addressDec != std::to_string(address) || rows[k].valueDec != std::to_string(RegisterPattern(address))) {
+    if (rows[k].addressDec != std::to_string(address) ||
+        rows[k].valueDec != std::to_string(RegisterPattern(address))) {
       return "row " + std::to_string(k) + " shows " + rows[k].addressDec + " = " + rows[k].valueDec;
     }
   }
@@ -190,7 +195,8 @@ TEST(SoakTest, TcpOperationsUnderRandomFaults) {
 
   tally.Print("TCP: " + std::to_string(kTransactionsPerLink) + " clicks, " + std::to_string(reconnects) +
               " reconnects by the buttons, " +
-              std::to_string(operatorReconnects) + " by the operator, in " + std::to_string(MsSince(runStart)) + " ms");
+              std::to_string(operatorReconnects) + " by the operator, in " +
+              std::to_string(MsSince(runStart)) + " ms");
   ExpectNoGrowth(warmUp, "TCP");
   // Each reconnect opened exactly one new connection; the slave may take a moment to accept the last.
   const int64_t connections = 1 + reconnects + operatorReconnects;
