@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "modbus/Frames.h"
-#include "modbus/InputParsing.h"
+#include "modbus/OperationEntries.h"
 #include "modbus/OperationTexts.h"
 #include "modbus/RtuTransactions.h"
 
@@ -31,20 +31,6 @@ bool StartOperation(RtuLink& link, uint8_t& slaveId, OperatorConsole& console) {
   return true;
 }
 
-void ReportFailure(ResultCode rc, OperatorConsole& console) {
-  console.LogLine(FailureLine(rc));
-  console.ShowMessage(kErrorTitle, ResultMessage(rc));
-}
-
-uint16_t FieldNumber(const OperatorConsole& console, ControlId field) {
-  return ParseNumber(console.ControlText(field));
-}
-
-// Entry 0 of the type list is "Holding (FC 03)"; any other selection reads input registers.
-uint8_t ReadFunctionCode(const OperatorConsole& console, ControlId typeCombo) {
-  return console.SelectedEntry(typeCombo) == 0 ? kFcReadHolding : kFcReadInput;
-}
-
 }  // namespace
 
 void RtuReadClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& console) {
@@ -52,10 +38,7 @@ void RtuReadClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& console) {
   uint8_t functionCode = ReadFunctionCode(console, ControlId::RtuReadTypeCombo);
   uint16_t start = FieldNumber(console, ControlId::RtuReadStartField);
   uint16_t count = FieldNumber(console, ControlId::RtuReadCountField);
-  if (count == 0 || count > kMaxReadQuantity) {
-    console.ShowMessage(kHintTitle, kReadCountHint);
-    return;
-  }
+  if (!ReadCountAccepted(count, console)) return;
 
   // Built with the transaction's own builder, so the dump shows the bytes that go out.
   int64_t length = BuildRtuReadRequest(link.txFrame.data(), slaveId, functionCode, start, count);
@@ -92,17 +75,9 @@ void RtuWriteOneClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& consol
 void RtuWriteManyClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& console) {
   if (!StartOperation(link, slaveId, console)) return;
   uint16_t start = FieldNumber(console, ControlId::RtuWriteManyStartField);
-  std::string text = console.ControlText(ControlId::RtuWriteManyValuesField);
-  if (IsBlankEntry(text)) {
-    console.ShowMessage(kHintTitle, kValuesMissingHint);
-    return;
-  }
   std::vector<uint16_t> values;
-  int64_t count = ParseValueList(text, values);
-  if (count < 1 || count > kMaxWriteQuantity) {
-    console.ShowMessage(kHintTitle, kValueCountHint);
-    return;
-  }
+  int64_t count = WriteManyValues(console, ControlId::RtuWriteManyValuesField, values);
+  if (count == 0) return;
 
   int64_t length = BuildRtuWriteMultipleRequest(link.txFrame.data(), slaveId, start, values, count);
   console.LogHexDump("TX", link.txFrame.data(), length);

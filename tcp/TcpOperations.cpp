@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "modbus/Frames.h"
-#include "modbus/InputParsing.h"
+#include "modbus/OperationEntries.h"
 #include "modbus/OperationTexts.h"
 #include "modbus/TcpTransactions.h"
 
@@ -50,8 +50,7 @@ bool RunAndReport(TcpLink& link, OperatorConsole& console, const char* retryLine
   ResultCode rc = TcpResync(link, console, transaction(), retryLine, transaction);
   console.LogHexDump("TX-TCP", link.txFrame.data(), link.txLength);
   if (rc < 0) {
-    console.LogLine(FailureLine(rc));
-    console.ShowMessage(kErrorTitle, ResultMessage(rc));
+    ReportFailure(rc, console);
     return false;
   }
   console.LogHexDump("RX-TCP", link.rxFrame.data(), link.rxLength);
@@ -68,15 +67,6 @@ bool StartOperation(TcpLink& link, OperatorConsole& console) {
   return true;
 }
 
-uint16_t FieldNumber(const OperatorConsole& console, ControlId field) {
-  return ParseNumber(console.ControlText(field));
-}
-
-// Entry 0 of the type list is "Holding (FC 03)"; any other selection reads input registers.
-uint8_t ReadFunctionCode(const OperatorConsole& console, ControlId typeCombo) {
-  return console.SelectedEntry(typeCombo) == 0 ? kFcReadHolding : kFcReadInput;
-}
-
 }  // namespace
 
 void TcpReadClicked(TcpLink& link, uint8_t slaveId, OperatorConsole& console) {
@@ -84,10 +74,7 @@ void TcpReadClicked(TcpLink& link, uint8_t slaveId, OperatorConsole& console) {
   uint8_t functionCode = ReadFunctionCode(console, ControlId::TcpReadTypeCombo);
   uint16_t start = FieldNumber(console, ControlId::TcpReadStartField);
   uint16_t count = FieldNumber(console, ControlId::TcpReadCountField);
-  if (count == 0 || count > kMaxReadQuantity) {
-    console.ShowMessage(kHintTitle, kReadCountHint);
-    return;
-  }
+  if (!ReadCountAccepted(count, console)) return;
 
   std::vector<uint16_t> registers;
   auto read = [&] {
@@ -111,17 +98,9 @@ void TcpWriteOneClicked(TcpLink& link, uint8_t slaveId, OperatorConsole& console
 void TcpWriteManyClicked(TcpLink& link, uint8_t slaveId, OperatorConsole& console) {
   if (!StartOperation(link, console)) return;
   uint16_t start = FieldNumber(console, ControlId::TcpWriteManyStartField);
-  std::string text = console.ControlText(ControlId::TcpWriteManyValuesField);
-  if (IsBlankEntry(text)) {
-    console.ShowMessage(kHintTitle, kValuesMissingHint);
-    return;
-  }
   std::vector<uint16_t> values;
-  int64_t count = ParseValueList(text, values);
-  if (count < 1 || count > kMaxWriteQuantity) {
-    console.ShowMessage(kHintTitle, kValueCountHint);
-    return;
-  }
+  int64_t count = WriteManyValues(console, ControlId::TcpWriteManyValuesField, values);
+  if (count == 0) return;
 
   auto write = [&] {
     return TcpWriteMultipleRegisters(link.TransactionContext(slaveId), start, values, count);
