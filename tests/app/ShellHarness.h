@@ -3,36 +3,17 @@
 
 #include <QApplication>
 #include <QStringList>
-#include <QUrl>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/AppState.h"
 #include "app/LogView.h"
 #include "app/MainWindow.h"
 #include "app/ShellConfig.h"
-#include "app/UserDialogs.h"
+#include "tests/support/RecordingDialogs.h"
 
 namespace varnetik::testing {
-
-class RecordingDialogs : public UserDialogs {
- public:
-  std::vector<std::pair<QString, QString>> messages;  // title, text
-  std::vector<QUrl> openedPages;
-  QString nextSavePath;
-  int saveDialogs = 0;
-
-  void ShowMessage(QWidget*, const QString& title, const QString& text) override {
-    messages.emplace_back(title, text);
-  }
-  QString AskCsvSavePath(QWidget*) override {
-    ++saveDialogs;
-    return nextSavePath;
-  }
-  void OpenWebPage(const QUrl& address) override { openedPages.push_back(address); }
-};
 
 inline ShellConfig TestConfig(std::vector<std::string> ports = {}) {
   ShellConfig config = DefaultShellConfig();

@@ -10,7 +10,6 @@
 #include <QStringList>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/AppState.h"
@@ -19,25 +18,13 @@
 #include "app/ResultTable.h"
 #include "app/ShellConfig.h"
 #include "app/StatusLine.h"
-#include "app/UserDialogs.h"
+#include "tests/support/RecordingDialogs.h"
 
 namespace varnetik::testing {
 
-class RecordedDialogs : public UserDialogs {
- public:
-  std::vector<std::pair<std::string, std::string>> messages;  // title, text
-  QString savePath;                                           // answer of the next save dialog
-
-  void ShowMessage(QWidget*, const QString& title, const QString& text) override {
-    messages.emplace_back(title.toStdString(), text.toStdString());
-  }
-  QString AskCsvSavePath(QWidget*) override { return savePath; }
-  void OpenWebPage(const QUrl&) override {}
-};
-
 struct WindowHarness {
   AppState state;
-  RecordedDialogs dialogs;
+  RecordingDialogs dialogs;
   std::unique_ptr<MainWindow> window;
 
   WindowHarness() {

@@ -23,7 +23,7 @@ namespace {
 
 using M = Misbehaviour;
 using Lines = std::vector<std::string>;
-using Message = std::pair<std::string, std::string>;
+using Message = std::pair<QString, QString>;
 
 constexpr const char* kShortTimeout = "200";
 
@@ -282,7 +282,7 @@ void ExportTable(WindowHarness& ui, ControlId id, const QString& path) {
   ui.window->OpenTableMenu(*table);
   QMenu* menu = ui.window->OpenTableMenuPopup();
   ASSERT_NE(menu, nullptr);
-  ui.dialogs.savePath = path;
+  ui.dialogs.nextSavePath = path;
   for (QAction* action : menu->actions()) {
     if (action->data().toInt() == kSaveCsvItem) action->trigger();
   }
