@@ -11,6 +11,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "app/ControlFactory.h"
 #include "app/OperationTabs.h"
 #include "tests/app/ShellHarness.h"
@@ -29,6 +31,7 @@ struct ControlCase {
   const char* content;  // text, or the selected entry's text
   const char* tooltip;
 };
+void PrintTo(const ControlCase& c, std::ostream* os) { *os << ControlName(c.id).toStdString(); }
 
 const ControlCase kControls[] = {
     {ControlId::PortCombo, Kind::Editable, {10, 28, 210, 24}, "", "Serieller Port (z. B. COM3 oder /dev/ttyUSB0)"},

@@ -5,6 +5,10 @@
 #include <QStatusBar>
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+#include <tuple>
+
 #include "app/MainWindowLayout.h"
 #include "app/OperationTabs.h"
 #include "app/PictureLabel.h"
@@ -28,6 +32,7 @@ struct ArithmeticCase {
   QRect log;
   QPoint clear;
 };
+void PrintTo(const ArithmeticCase& c, std::ostream* os) { *os << c.name; }
 
 // S = 22 and a page top of 25 stand for any platform's bar heights.
 const ArithmeticCase kArithmetic[] = {
@@ -108,6 +113,16 @@ struct ResizeCase {
   QSize requested;
   QSize expected;
 };
+void PrintTo(const ResizeCase& c, std::ostream* os) {
+  *os << c.requested.width() << "x" << c.requested.height();
+}
+
+// "800x300_NoLogo": the requested size and whether the window shows its logo.
+std::string ResizeName(const ::testing::TestParamInfo<std::tuple<ResizeCase, bool>>& info) {
+  const auto& [c, withLogo] = info.param;
+  return std::to_string(c.requested.width()) + "x" + std::to_string(c.requested.height()) +
+         (withLogo ? "_Logo" : "_NoLogo");
+}
 
 const ResizeCase kResizes[] = {
     {{1078, 700}, {1078, 700}}, {{1400, 900}, {1400, 900}}, {{2400, 1500}, {2400, 1500}},
@@ -126,7 +141,8 @@ TEST_P(MainWindowResize, LaysOutAgainWithinTheMinimum) {
   ExpectLaidOut(shell, c.expected.width(), c.expected.height());
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, MainWindowResize, ::testing::Combine(::testing::ValuesIn(kResizes), ::testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(Sizes, MainWindowResize, ::testing::Combine(::testing::ValuesIn(kResizes), ::testing::Bool()),
+                         ResizeName);
 
 TEST(MainWindowLayout, WriteTabsChangeNoTableSizeAndReadTabsFitTheirTable) {
   ShellHarness shell;
