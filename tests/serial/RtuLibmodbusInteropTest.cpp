@@ -7,22 +7,30 @@
 #include "modbus/ResultCode.h"
 #include "modbus/RtuTransactions.h"
 #include "serial/RtuLink.h"
-#include "tests/serial/LibmodbusRtuSlave.h"
 #include "tests/serial/TerminalPair.h"
+#include "tests/support/LibmodbusSlave.h"
 
 namespace varnetik {
 namespace {
 
 using testing::ElapsedMs;
-using testing::LibmodbusRtuSlave;
-using testing::TerminalPair;
+using testing::LibmodbusSlave;
 
 constexpr uint8_t kSlaveId = 17;
+constexpr int kRegisters = 200;
 
 class RtuLibmodbusInteropTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    link.portName = pair.Path();
+    std::vector<uint16_t> holding;
+    std::vector<uint16_t> input;
+    for (int i = 0; i < kRegisters; ++i) {
+      holding.push_back(static_cast<uint16_t>(0x1000 + 3 * i));
+      input.push_back(static_cast<uint16_t>(0xA000 + i));
+    }
+    slave.SetHolding(0, holding);
+    slave.SetInput(0, input);
+    link.portName = slave.SerialPath();
     link.baudRate = 19200;
     link.parity = 2;
     link.rxTimeoutMs = 2000;
@@ -31,9 +39,8 @@ class RtuLibmodbusInteropTest : public ::testing::Test {
 
   RtuTransactionContext Context() { return link.TransactionContext(kSlaveId); }
 
-  TerminalPair pair;
+  LibmodbusSlave slave{LibmodbusSlave::Link::Rtu, kSlaveId, kRegisters};
   RtuLink link;
-  LibmodbusRtuSlave slave{pair.MasterFd(), kSlaveId};
 };
 
 TEST_F(RtuLibmodbusInteropTest, ReadsOneToAHundredTwentyFiveRegisters) {
@@ -48,26 +55,26 @@ TEST_F(RtuLibmodbusInteropTest, ReadsOneToAHundredTwentyFiveRegisters) {
     ASSERT_EQ(RtuReadRegisters(Context(), c.functionCode, c.start, c.quantity, registers), c.quantity);
     ASSERT_EQ(registers.size(), c.quantity);
     for (uint16_t i = 0; i < c.quantity; ++i) {
-      const int address = c.start + i;
-      EXPECT_EQ(registers[i], c.functionCode == kFcReadHolding ? slave.HoldingRegister(address)
-                                                               : slave.InputRegister(address));
+      const auto address = static_cast<uint16_t>(c.start + i);
+      EXPECT_EQ(registers[i], c.functionCode == kFcReadHolding ? slave.Holding(address, 1)[0]
+                                                               : slave.Input(address, 1)[0]);
     }
   }
 }
 
 TEST_F(RtuLibmodbusInteropTest, WritesOneRegister) {
   ASSERT_EQ(RtuWriteSingleRegister(Context(), 5, 0xBEEF), 1);
-  EXPECT_EQ(slave.HoldingRegister(5), 0xBEEF);
+  EXPECT_EQ(slave.Holding(5, 1)[0], 0xBEEF);
   // 0x11 and 0x13 in the frame must pass the line untouched.
   ASSERT_EQ(RtuWriteSingleRegister(Context(), 0x13, 0x1311), 1);
-  EXPECT_EQ(slave.HoldingRegister(0x13), 0x1311);
+  EXPECT_EQ(slave.Holding(0x13, 1)[0], 0x1311);
 }
 
 TEST_F(RtuLibmodbusInteropTest, WritesAHundredTwentyThreeRegisters) {
   std::vector<uint16_t> values(123);
   std::iota(values.begin(), values.end(), uint16_t{0x1100});
   ASSERT_EQ(RtuWriteMultipleRegisters(Context(), 20, values, 123), 123);
-  for (int i = 0; i < 123; ++i) EXPECT_EQ(slave.HoldingRegister(20 + i), values[i]) << i;
+  EXPECT_EQ(slave.Holding(20, 123), values);
   std::vector<uint16_t> readBack;
   ASSERT_EQ(RtuReadRegisters(Context(), kFcReadHolding, 20, 123, readBack), 123);
   EXPECT_EQ(readBack, values);

@@ -14,8 +14,6 @@
 namespace varnetik::testing {
 namespace {
 
-constexpr int kRegisterCount = 65536;
-
 void Require(bool ok, const char* what) {
   if (ok) return;
   std::perror(what);
@@ -24,15 +22,16 @@ void Require(bool ok, const char* what) {
 
 }  // namespace
 
-LibmodbusSlave::LibmodbusSlave(Link link) : link_(link) {
+LibmodbusSlave::LibmodbusSlave(Link link, int slaveId, int registerCount)
+    : link_(link), registerCount_(registerCount) {
   Require(pipe2(wakePipe_, O_NONBLOCK | O_CLOEXEC) == 0, "pipe2");
-  mapping_ = modbus_mapping_new(0, 0, kRegisterCount, kRegisterCount);
+  mapping_ = modbus_mapping_new(0, 0, registerCount, registerCount);
   Require(mapping_ != nullptr, "modbus_mapping_new");
   if (link_ == Link::Rtu) {
     // libmodbus only frames and judges here; the bytes go through the pseudo-terminal's master side.
     context_ = modbus_new_rtu(pty_.Path().c_str(), 9600, 'N', 8, 1);
     Require(context_ != nullptr, "modbus_new_rtu");
-    modbus_set_slave(context_, 1);
+    modbus_set_slave(context_, slaveId);
     modbus_set_socket(context_, pty_.MasterFd());
     thread_ = std::thread([this] { ServeSerial(); });
     return;
@@ -63,18 +62,32 @@ LibmodbusSlave::~LibmodbusSlave() {
 }
 
 void LibmodbusSlave::SetHolding(uint16_t start, const std::vector<uint16_t>& values) {
-  std::lock_guard lock(mutex_);
-  for (size_t k = 0; k < values.size(); ++k) {
-    mapping_->tab_registers[static_cast<uint16_t>(start + k)] = values[k];
-  }
+  Store(mapping_->tab_registers, start, values);
 }
 
 std::vector<uint16_t> LibmodbusSlave::Holding(uint16_t start, size_t count) const {
+  return Load(mapping_->tab_registers, start, count);
+}
+
+void LibmodbusSlave::SetInput(uint16_t start, const std::vector<uint16_t>& values) {
+  Store(mapping_->tab_input_registers, start, values);
+}
+
+std::vector<uint16_t> LibmodbusSlave::Input(uint16_t start, size_t count) const {
+  return Load(mapping_->tab_input_registers, start, count);
+}
+
+void LibmodbusSlave::Store(uint16_t* table, uint16_t start, const std::vector<uint16_t>& values) {
+  std::lock_guard lock(mutex_);
+  const auto size = static_cast<size_t>(registerCount_);
+  for (size_t k = 0; k < values.size(); ++k) table[(start + k) % size] = values[k];
+}
+
+std::vector<uint16_t> LibmodbusSlave::Load(const uint16_t* table, uint16_t start, size_t count) const {
   std::lock_guard lock(mutex_);
   std::vector<uint16_t> values;
-  for (size_t k = 0; k < count; ++k) {
-    values.push_back(mapping_->tab_registers[static_cast<uint16_t>(start + k)]);
-  }
+  const auto size = static_cast<size_t>(registerCount_);
+  for (size_t k = 0; k < count; ++k) values.push_back(table[(start + k) % size]);
   return values;
 }
 

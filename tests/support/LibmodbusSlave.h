@@ -1,6 +1,6 @@
 // libmodbus as an independent slave: the same requests judged by a Modbus implementation that is not
-// ours. Serves either RTU on a pseudo-terminal or Modbus TCP on 127.0.0.1, slave id 1, registers over
-// the whole address range.
+// ours. Serves either RTU on a pseudo-terminal or Modbus TCP on 127.0.0.1; by default slave id 1 and
+// registers over the whole address range, fewer when a test wants addresses the slave does not have.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +21,10 @@ class LibmodbusSlave {
  public:
   enum class Link { Rtu, Tcp };
 
-  explicit LibmodbusSlave(Link link);
+  static constexpr int kAllRegisters = 65536;
+
+  // slaveId matters on RTU only; holding and input registers 0..registerCount-1, all 0 at first.
+  explicit LibmodbusSlave(Link link, int slaveId = 1, int registerCount = kAllRegisters);
   ~LibmodbusSlave();
   LibmodbusSlave(const LibmodbusSlave&) = delete;
   LibmodbusSlave& operator=(const LibmodbusSlave&) = delete;
@@ -31,6 +34,8 @@ class LibmodbusSlave {
 
   void SetHolding(uint16_t start, const std::vector<uint16_t>& values);
   std::vector<uint16_t> Holding(uint16_t start, size_t count) const;
+  void SetInput(uint16_t start, const std::vector<uint16_t>& values);
+  std::vector<uint16_t> Input(uint16_t start, size_t count) const;
 
  private:
   void ServeSerial();
@@ -39,7 +44,12 @@ class LibmodbusSlave {
   bool WaitReadable(int fd) const;
   void AnswerOne(int fd);
 
+  // Addresses wrap within the registers the slave has.
+  void Store(uint16_t* table, uint16_t start, const std::vector<uint16_t>& values);
+  std::vector<uint16_t> Load(const uint16_t* table, uint16_t start, size_t count) const;
+
   Link link_;
+  int registerCount_;
   PtyPair pty_;
   int listenFd_ = -1;
   uint16_t tcpPort_ = 0;

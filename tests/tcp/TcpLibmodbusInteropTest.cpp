@@ -5,19 +5,32 @@
 
 #include "modbus/TcpTransactions.h"
 #include "tcp/TcpLink.h"
-#include "tests/tcp/LibmodbusTcpSlave.h"
+#include "tests/support/LibmodbusSlave.h"
 
 namespace varnetik {
 namespace {
 
+using testing::LibmodbusSlave;
+
+constexpr int kRegisters = 200;
+
 class TcpLibmodbusInteropTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    link.port = slave.Port();
+    std::vector<uint16_t> holding;
+    std::vector<uint16_t> input;
+    for (int i = 0; i < kRegisters; ++i) {
+      holding.push_back(static_cast<uint16_t>(0x1000 + i));
+      input.push_back(static_cast<uint16_t>(0x2000 + i));
+    }
+    slave.SetHolding(0, holding);
+    slave.SetInput(0, input);
+    link.port = slave.TcpPort();
     ASSERT_TRUE(link.TcpConnect());
   }
 
-  testing::LibmodbusTcpSlave slave;  // declared first: outlives the link's connection
+  // Declared first: outlives the link's connection.
+  LibmodbusSlave slave{LibmodbusSlave::Link::Tcp, 1, kRegisters};
   TcpLink link;
   std::vector<uint16_t> registers;
 };
@@ -33,18 +46,18 @@ TEST_F(TcpLibmodbusInteropTest, ReadsOneHoldingAnd125InputRegisters) {
 
 TEST_F(TcpLibmodbusInteropTest, WritesOneRegisterAnd123Registers) {
   EXPECT_EQ(TcpWriteSingleRegister(link.TransactionContext(1), 10, 0xBEEF), 1);
-  EXPECT_EQ(slave.HoldingRegister(10), 0xBEEF);
+  EXPECT_EQ(slave.Holding(10, 1)[0], 0xBEEF);
 
   std::vector<uint16_t> values(123);
   for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint16_t>(0xA000 + 3 * i);
   EXPECT_EQ(TcpWriteMultipleRegisters(link.TransactionContext(1), 50, values, 123), 123);
-  for (int i = 0; i < 123; ++i) EXPECT_EQ(slave.HoldingRegister(50 + i), values[i]) << i;
-  EXPECT_EQ(slave.HoldingRegister(49), 0x1000 + 49);
-  EXPECT_EQ(slave.HoldingRegister(173), 0x1000 + 173);
+  EXPECT_EQ(slave.Holding(50, 123), values);
+  EXPECT_EQ(slave.Holding(49, 1)[0], 0x1000 + 49);
+  EXPECT_EQ(slave.Holding(173, 1)[0], 0x1000 + 173);
 }
 
 TEST_F(TcpLibmodbusInteropTest, AddressesOutsideTheSlaveGiveTheIllegalAddressException) {
-  const int beyond = testing::LibmodbusTcpSlave::kRegisters - 5;
+  const int beyond = kRegisters - 5;
   EXPECT_EQ(TcpReadRegisters(link.TransactionContext(1), 0x03, beyond, 10, registers), ReadException - 2);
   EXPECT_EQ(TcpWriteSingleRegister(link.TransactionContext(1), 0xFFFF, 1), WriteOneException - 2);
   EXPECT_EQ(TcpWriteMultipleRegisters(link.TransactionContext(1), beyond, std::vector<uint16_t>(10), 10),
