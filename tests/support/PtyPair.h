@@ -8,15 +8,24 @@ namespace varnetik::testing {
 
 class PtyPair {
  public:
-  PtyPair();  // aborts the test run when no pseudo-terminal can be had
+  // Raw suits a slave that only moves bytes; KernelDefaults (echo, line editing, XON/XOFF on) lets a
+  // test see what opening the port changed.
+  enum class Settings { Raw, KernelDefaults };
+
+  // Aborts the test run when no pseudo-terminal can be had.
+  explicit PtyPair(Settings settings = Settings::Raw);
   ~PtyPair();
   PtyPair(const PtyPair&) = delete;
   PtyPair& operator=(const PtyPair&) = delete;
 
-  // Non-blocking master side.
+  // Non-blocking master side; -1 once closed.
   int MasterFd() const { return master_; }
   // Path of the terminal side, e.g. "/dev/pts/7".
   const std::string& Path() const { return path_; }
+  // Held open by the pair, so the terminal's settings can be read back and the line never hangs up.
+  int TerminalFd() const { return terminal_; }
+
+  void CloseMaster();
 
  private:
   int master_ = -1;
