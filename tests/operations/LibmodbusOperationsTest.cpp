@@ -12,6 +12,7 @@
 #include "serial/RtuOperations.h"
 #include "tcp/TcpLink.h"
 #include "tcp/TcpOperations.h"
+#include "tests/operations/OperationTestSupport.h"
 #include "tests/support/FakeConsole.h"
 #include "tests/support/LibmodbusSlave.h"
 
@@ -127,8 +128,7 @@ TEST_P(LibmodbusOperationsTest, Read125WriteOneWrite123AndReadBack) {
   EXPECT_TRUE(console.messages.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, LibmodbusOperationsTest, ::testing::ValuesIn(kLinks),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Links, LibmodbusOperationsTest, ::testing::ValuesIn(kLinks), ByName);
 
 }  // namespace
 }  // namespace varnetik::testing

@@ -32,6 +32,14 @@ inline std::string Box(const std::string& title, const std::string& text) {
   return "box: " + title + " / " + text;
 }
 
+// The hints both links show for refused entries, written out here rather than taken from the program.
+inline constexpr const char* kCountHint = "Anzahl muss 1..125 sein.";
+inline constexpr const char* kMissingHint = "Bitte Werte angeben (z. B. 10,20,30).";
+inline constexpr const char* kValueCountHint = "Anzahl Werte muss 1..123 sein.";
+
+// Names a parameterised case after the name field of its row.
+inline constexpr auto ByName = [](const auto& info) { return std::string(info.param.name); };
+
 inline uint16_t TransactionIdOf(const Bytes& adu) { return static_cast<uint16_t>(adu[0] << 8 | adu[1]); }
 
 // "1,2,...,n" as typed into a value list field, values starting at first.
@@ -40,6 +48,9 @@ inline std::string ValueList(int count, int first = 1) {
   for (int k = 0; k < count; ++k) text += (k ? "," : "") + std::to_string(first + k);
   return text;
 }
+
+// One value more than a write of several registers takes.
+inline const std::string k124Values = ValueList(124);
 
 // Time for bytes that would have been sent to reach the slave's thread.
 inline void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(50)); }

@@ -162,8 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"CountCutTo16Bits", 0, "0", "65537", nullptr, 0, 1,
                                "OK: FC03 \u2013 1 Register ab 0x0000 (0)"},
                       ReadCase{"MaximumCount", 0, "0x10", "125", nullptr, 16, 125,
-                               "OK: FC03 \u2013 125 Register ab 0x0010 (16)"}),
-    [](const auto& info) { return std::string(info.param.name); });
+                               "OK: FC03 \u2013 125 Register ab 0x0010 (16)"}), ByName);
 
 struct HintCase {
   const char* name;
@@ -189,12 +188,6 @@ TEST_P(RtuHintTest, BoxOnlyNothingLoggedNothingSent) {
   EXPECT_TRUE(slave.Requests().empty());
 }
 
-const std::string k124Values = ValueList(124);
-
-const char* const kCountHint = "Anzahl muss 1..125 sein.";
-const char* const kMissingHint = "Bitte Werte angeben (z. B. 10,20,30).";
-const char* const kValueCountHint = "Anzahl Werte muss 1..123 sein.";
-
 const HintCase kHintCases[] = {
     {"ReadCountZero", RtuReadClicked, ControlId::RtuReadCountField, "0", kCountHint},
     {"ReadCount126", RtuReadClicked, ControlId::RtuReadCountField, "126", kCountHint},
@@ -209,8 +202,7 @@ const HintCase kHintCases[] = {
     {"Values124", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, k124Values, kValueCountHint},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, RtuHintTest, ::testing::ValuesIn(kHintCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, RtuHintTest, ::testing::ValuesIn(kHintCases), ByName);
 
 // Without an open port every button shows the one hint and does not even read the settings.
 TEST(RtuPortClosedTest, EveryButtonShowsOnlyTheHint) {
@@ -319,8 +311,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RtuWriteManyClicked,
                     {M::Exception, 4},
                     "Modbus-Exception (FC16): SLAVE DEVICE FAILURE (04)",
-                    true}),
-    [](const auto& info) { return std::string(info.param.name); });
+                    true}), ByName);
 
 struct ResendCase {
   const char* name;
@@ -377,8 +368,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ResendCase{"SecondAttemptKnownException",
                                  {{M::Exception, 7}, {M::Exception, 2}},
                                  false,
-                                 "Modbus-Exception (FC16): ILLEGAL DATA ADDRESS (02)"}),
-    [](const auto& info) { return std::string(info.param.name); });
+                                 "Modbus-Exception (FC16): ILLEGAL DATA ADDRESS (02)"}), ByName);
 
 struct DetailCase {
   int count;

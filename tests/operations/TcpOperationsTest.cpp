@@ -132,8 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TcpReadClicked,
                     {{ControlId::TcpReadStartField, "0"}, {ControlId::TcpReadCountField, "65661"}},
                     {"", "OK: FC03 \u2013 125 Register ab 0x0000 (0)"},
-                    125}),
-    [](const auto& info) { return std::string(info.param.name); });
+                    125}), ByName);
 
 TEST_F(TcpOperationsTest, InputTypeAndWrappingAddresses) {
   slave.SetInput(65535, {0x1234, 0xABCD});
@@ -198,12 +197,6 @@ TEST_P(TcpHintTest, BoxOnlyNothingLoggedNothingSent) {
   EXPECT_TRUE(slave.Requests().empty());
 }
 
-const std::string k124Values = ValueList(124);
-
-const char* const kCountHint = "Anzahl muss 1..125 sein.";
-const char* const kMissingHint = "Bitte Werte angeben (z. B. 10,20,30).";
-const char* const kValueCountHint = "Anzahl Werte muss 1..123 sein.";
-
 const HintCase kHintCases[] = {
     {"ReadCountZero", TcpReadClicked, ControlId::TcpReadCountField, "0", kCountHint},
     {"ReadCount126", TcpReadClicked, ControlId::TcpReadCountField, "126", kCountHint},
@@ -214,8 +207,7 @@ const HintCase kHintCases[] = {
     {"Values124", TcpWriteManyClicked, ControlId::TcpWriteManyValuesField, k124Values, kValueCountHint},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, TcpHintTest, ::testing::ValuesIn(kHintCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, TcpHintTest, ::testing::ValuesIn(kHintCases), ByName);
 
 TEST(TcpNotConnectedTest, EveryButtonShowsOnlyTheHint) {
   for (Handler handler : {TcpReadClicked, TcpWriteOneClicked, TcpWriteManyClicked}) {
@@ -369,8 +361,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"WriteManyOneByteExtra",
                     TcpWriteManyClicked,
                     {M::OneByteExtra},
-                    "TCP (FC16): Unerwartete Antwortlänge."}),
-    [](const auto& info) { return std::string(info.param.name); });
+                    "TCP (FC16): Unerwartete Antwortlänge."}), ByName);
 
 struct NamedHandler {
   const char* name;
@@ -398,8 +389,7 @@ TEST_P(TcpSendFailureTest, ReportedAtOnceWithoutReconnect) {
 INSTANTIATE_TEST_SUITE_P(Cases, TcpSendFailureTest,
                          ::testing::Values(NamedHandler{"Read", TcpReadClicked},
                                            NamedHandler{"WriteOne", TcpWriteOneClicked},
-                                           NamedHandler{"WriteMany", TcpWriteManyClicked}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           NamedHandler{"WriteMany", TcpWriteManyClicked}), ByName);
 
 // The server that never answers: after two timeouts the repeated request (id 2) is dumped and reported.
 TEST_F(TcpOperationsTest, ServerThatNeverAnswers) {
@@ -459,9 +449,8 @@ TEST_P(TcpServerGoneTest, FailedReconnectLeavesTheLinkDown) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, TcpServerGoneTest,
                          ::testing::Values(GoneCase{"Reset", {M::Reset}, "TCP: Verbindung abgebrochen."},
-                                           GoneCase{
-                                               "Silent", {M::Silent}, "TCP: Timeout / Antwort zu kurz."}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           GoneCase{"Silent", {M::Silent}, "TCP: Timeout / Antwort zu kurz."}),
+                         ByName);
 
 // A late answer to an earlier request is skipped and the right one taken, without a reconnect.
 TEST_F(TcpOperationsTest, StaleAnswerBeforeTheRightOneIsSkipped) {

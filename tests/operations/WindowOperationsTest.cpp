@@ -344,8 +344,7 @@ TEST_P(WindowLibmodbusTest, ReadWriteReadBackAndExport) {
 
 INSTANTIATE_TEST_SUITE_P(Links, WindowLibmodbusTest,
                          ::testing::Values(InteropCase{"Rtu", LibmodbusSlave::Link::Rtu},
-                                           InteropCase{"Tcp", LibmodbusSlave::Link::Tcp}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           InteropCase{"Tcp", LibmodbusSlave::Link::Tcp}), ByName);
 
 }  // namespace
 }  // namespace varnetik::testing
