@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of the fuzz targets: the protocol's worked frames and a few faults around them,
+"""Writes the starting corpus of the fuzz targets: the protocol's worked frames and a few faults around them,
 each wrapped in the target's input layout (see the comment at the top of each target). Run it again after
 changing a layout; regression inputs found by fuzzing are added beside these files by hand."""
 import os
