@@ -20,6 +20,7 @@ endif()
 set(expected
   usr/bin/varnetik
   usr/share/applications/${APP_ID}.desktop
+  usr/share/doc/varnetik/copyright
   usr/share/icons/hicolor/32x32/apps/${APP_ID}.png
   usr/share/metainfo/${APP_ID}.metainfo.xml)
 list(SORT expected)
@@ -49,6 +50,8 @@ expect_line(usr/share/metainfo/${APP_ID}.metainfo.xml "<id>${id_regex}</id>")
 expect_line(usr/share/metainfo/${APP_ID}.metainfo.xml
             "<launchable type=\"desktop-id\">${id_regex}\\.desktop</launchable>")
 expect_line(usr/share/metainfo/${APP_ID}.metainfo.xml "<url type=\"homepage\">https://")
+expect_line(usr/share/metainfo/${APP_ID}.metainfo.xml "<project_license>MIT</project_license>")
+expect_line(usr/share/doc/varnetik/copyright "^License: MIT$")
 # A placeholder left unreplaced would be shown to users as it is.
 file(STRINGS ${SCRATCH}/usr/share/metainfo/${APP_ID}.metainfo.xml unreplaced REGEX "@[A-Z_]+@")
 if(unreplaced)

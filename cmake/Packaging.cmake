@@ -34,6 +34,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/assets/varnetik.png
         RENAME ${VARNETIK_APP_ID}.png)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/${VARNETIK_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
+# Debian looks for the licence of every package in this one file, in its machine-readable format.
+install(FILES ${varnetik_packaging_dir}/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/varnetik)
 
 if(VARNETIK_BUILD_TESTS)
   add_test(NAME varnetik_install_layout
@@ -52,6 +54,7 @@ set(CPACK_PACKAGE_DESCRIPTION
 hexadecimal dump. The program's texts are German. Serial ports need membership in the\n\
 group dialout.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
