@@ -1,6 +1,7 @@
 #include "serial/SerialPort.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -97,6 +98,16 @@ bool ConfigureLine(int fd, int64_t baudRate, int64_t parity, int64_t dataBits, f
   return cfgetospeed(&applied) == cfgetospeed(&settings);
 }
 
+// USB adapters hold received bytes back for up to 16 ms unless told otherwise (FTDI's latency timer),
+// longer than a whole short response on the wire. A driver without the flag, or a pseudo-terminal,
+// refuses; the port then works as it is.
+void RequestLowLatency(int fd) {
+  serial_struct info{};
+  if (ioctl(fd, TIOCGSERIAL, &info) != 0 || (info.flags & ASYNC_LOW_LATENCY) != 0) return;
+  info.flags |= ASYNC_LOW_LATENCY;
+  ioctl(fd, TIOCSSERIAL, &info);
+}
+
 void ReleasePort(int fd) {
   // Drop the exclusive flag before the close: if the terminal stays open elsewhere it must not keep it.
   ioctl(fd, TIOCNXCL);
@@ -135,6 +146,7 @@ int64_t SerialOpen(const std::string& portName, int64_t baudRate, int64_t parity
     int rts = TIOCM_RTS;
     ioctl(fd, TIOCMBIC, &rts);  // fails on a pseudo-terminal, which has no modem lines
   }
+  RequestLowLatency(fd);
   std::lock_guard<std::mutex> lock(registryMutex);
   openPorts[fd] = OpenPort{PortTimeouts{}, std::move(portLock)};
   return fd;

@@ -20,10 +20,10 @@ struct PortClaimRules {
 };
 
 // Opens the port and configures it raw and 8-bit clean with the given line settings; software and
-// hardware flow control off, RTS cleared, DTR untouched. A port in use elsewhere is refused before any
-// of its settings change: one another process has open, one whose lock file a running process holds,
-// one with the exclusive flag or a flock. The port's lock file is held until SerialClose, and TIOCEXCL
-// and a flock keep later openers out.
+// hardware flow control off, RTS cleared, DTR untouched, the driver asked for low latency where it
+// offers it. A port in use elsewhere is refused before any of its settings change: one another process
+// has open, one whose lock file a running process holds, one with the exclusive flag or a flock. The
+// port's lock file is held until SerialClose, and TIOCEXCL and a flock keep later openers out.
 // parity: 0 none, 1 odd, 2 even; stopBits 1.0 or 2.0; a baud rate without a termios speed is refused.
 // The queue sizes are only a hint on this system. Returns the port identifier or kNoSerialPort.
 int64_t SerialOpen(const std::string& portName, int64_t baudRate, int64_t parity, int64_t dataBits,
