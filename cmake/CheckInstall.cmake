@@ -22,7 +22,8 @@ set(expected
   usr/share/applications/${APP_ID}.desktop
   usr/share/doc/varnetik/copyright
   usr/share/icons/hicolor/32x32/apps/${APP_ID}.png
-  usr/share/metainfo/${APP_ID}.metainfo.xml)
+  usr/share/metainfo/${APP_ID}.metainfo.xml
+  usr/share/varnetik/udev/99-varnetik-ftdi-latency.rules)
 list(SORT expected)
 file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE ${SCRATCH} ${SCRATCH}/*)
 list(SORT installed)

@@ -36,6 +36,10 @@ install(FILES ${PROJECT_BINARY_DIR}/packaging/${VARNETIK_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 # Debian looks for the licence of every package in this one file, in its machine-readable format.
 install(FILES ${varnetik_packaging_dir}/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/varnetik)
+# The udev rule for FTDI adapters is shipped but not active: it would change the adapter for every
+# program, so the user copies it into /etc/udev/rules.d when wanted (see the README).
+install(FILES ${varnetik_packaging_dir}/99-varnetik-ftdi-latency.rules
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/varnetik/udev)
 
 if(VARNETIK_BUILD_TESTS)
   add_test(NAME varnetik_install_layout

@@ -29,9 +29,10 @@ bool IsPortListed(const std::vector<std::string>& list, const std::string& name)
 }
 
 // Appends name when it opens exclusively with the probe settings; the port is closed again at once.
-int ProbePort(std::vector<std::string>& list, const std::string& name) {
+int ProbePort(std::vector<std::string>& list, const std::string& name, const PortClaimRules& rules) {
   if (IsPortListed(list, name)) return 0;
-  int64_t port = SerialOpen(name, kProbeBaudRate, 0, 8, 1.0f, 0, kProbeQueueSize, kProbeQueueSize);
+  int64_t port =
+      SerialOpen(name, kProbeBaudRate, 0, 8, 1.0f, 0, kProbeQueueSize, kProbeQueueSize, rules);
   if (port == kNoSerialPort) return 0;
   SerialClose(port);
   list.push_back(name);
@@ -63,7 +64,9 @@ std::vector<std::string> ScanPorts(const RtuLink& link, OperatorConsole& console
     list.push_back(link.portName);
     added = 1;
   }
-  for (const std::string& candidate : candidates) added += ProbePort(list, candidate);
+  // Which ports other programs hold is read once for all candidates.
+  const PortClaimRules rules;
+  for (const std::string& candidate : candidates) added += ProbePort(list, candidate, rules);
   if (added == 0) {
     console.LogLine("Keine verfügbaren Ports gefunden.");
   } else {

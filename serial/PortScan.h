@@ -16,7 +16,8 @@ const std::vector<std::string>& DefaultPortCandidates();
 std::string NormalizePortName(const std::string& name);
 
 // Returns the new list for PortCombo (the port open in this program first, as stored, then every
-// candidate that opens exclusively with 9600 8N1) and logs the summary line. The caller applies the list.
+// candidate that opens exclusively with 9600 8N1; a port in use by another program is not) and logs the
+// summary line. The caller applies the list.
 std::vector<std::string> ScanPorts(const RtuLink& link, OperatorConsole& console,
                                    const std::vector<std::string>& candidates = DefaultPortCandidates());
 

@@ -1,9 +1,11 @@
 #include "serial/SerialPort.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "serial/LineSettings.h"
 #include "serial/MonotonicClock.h"
@@ -29,10 +32,15 @@ struct PortTimeouts {
   int64_t writeTotalMultiplierMs = 100;
 };
 
+struct OpenPort {
+  PortTimeouts timeouts;
+  PortLockFile lock;
+};
+
 // The ports this service opened, by descriptor. Only these are ever read, written or closed, so a
 // stale or invented identifier can never touch a descriptor that belongs to someone else.
 std::mutex registryMutex;
-std::map<int64_t, PortTimeouts> openPorts;
+std::map<int64_t, OpenPort> openPorts;
 
 bool IsRegistered(int64_t port) {
   std::lock_guard<std::mutex> lock(registryMutex);
@@ -43,19 +51,32 @@ bool TimeoutsOf(int64_t port, PortTimeouts& timeouts) {
   std::lock_guard<std::mutex> lock(registryMutex);
   auto it = openPorts.find(port);
   if (it == openPorts.end()) return false;
-  timeouts = it->second;
+  timeouts = it->second.timeouts;
   return true;
 }
 
-int OpenExclusive(const std::string& path) {
+// Takes the port's lock file and makes sure no other process has the device open; device receives its
+// number. A port that fails here has not been opened, so nothing on it has changed.
+bool ClaimPort(const std::string& path, const PortClaimRules& rules, PortLockFile& lock, dev_t& device) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return false;
+  device = status.st_rdev;
+  // The lock first: from then on every program that honours lock files stays away.
+  return lock.Take(path, rules.lockDirectory) && !rules.users.HeldByAnother(device);
+}
+
+int OpenExclusive(const std::string& path, dev_t device) {
   // Non-blocking so that a missing carrier never holds the open; reads rely on it never waiting too.
   int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
+  // The name must still lead to the device that was checked (an adapter may have been replugged).
   // TIOCEXCL does not stop a privileged opener, so its flag is checked by hand; the lock keeps out every
   // program that locks as well. The flag is set last: a refused open must not leave it on a port that
   // somebody else holds.
+  struct stat opened {};
   int exclusive = 0;
-  bool heldElsewhere = ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+  bool heldElsewhere = fstat(fd, &opened) != 0 || opened.st_rdev != device ||
+                       (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0);
   if (heldElsewhere || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
     close(fd);
     return -1;
@@ -75,6 +96,16 @@ bool ConfigureLine(int fd, int64_t baudRate, int64_t parity, int64_t dataBits, f
   termios applied{};
   if (tcgetattr(fd, &applied) != 0) return false;
   return cfgetospeed(&applied) == cfgetospeed(&settings);
+}
+
+// USB adapters hold received bytes back for up to 16 ms unless told otherwise (FTDI's latency timer),
+// longer than a whole short response on the wire. A driver without the flag, or a pseudo-terminal,
+// refuses; the port then works as it is.
+void RequestLowLatency(int fd) {
+  serial_struct info{};
+  if (ioctl(fd, TIOCGSERIAL, &info) != 0 || (info.flags & ASYNC_LOW_LATENCY) != 0) return;
+  info.flags |= ASYNC_LOW_LATENCY;
+  ioctl(fd, TIOCSSERIAL, &info);
 }
 
 void ReleasePort(int fd) {
@@ -99,8 +130,13 @@ int64_t WaitUntilSent(int fd, int64_t deadlineMs) {
 }  // namespace
 
 int64_t SerialOpen(const std::string& portName, int64_t baudRate, int64_t parity, int64_t dataBits,
-                   float stopBits, int64_t handshake, int64_t /*rxQueueSize*/, int64_t /*txQueueSize*/) {
-  int fd = OpenExclusive(DevicePathForPortName(portName));
+                   float stopBits, int64_t handshake, int64_t /*rxQueueSize*/, int64_t /*txQueueSize*/,
+                   const PortClaimRules& rules) {
+  const std::string path = DevicePathForPortName(portName);
+  PortLockFile portLock;
+  dev_t device = 0;
+  if (!ClaimPort(path, rules, portLock, device)) return kNoSerialPort;
+  int fd = OpenExclusive(path, device);
   if (fd < 0) return kNoSerialPort;
   if (!ConfigureLine(fd, baudRate, parity, dataBits, stopBits, handshake)) {
     ReleasePort(fd);
@@ -110,9 +146,16 @@ int64_t SerialOpen(const std::string& portName, int64_t baudRate, int64_t parity
     int rts = TIOCM_RTS;
     ioctl(fd, TIOCMBIC, &rts);  // fails on a pseudo-terminal, which has no modem lines
   }
+  RequestLowLatency(fd);
   std::lock_guard<std::mutex> lock(registryMutex);
-  openPorts[fd] = PortTimeouts{};
+  openPorts[fd] = OpenPort{PortTimeouts{}, std::move(portLock)};
   return fd;
+}
+
+int64_t SerialOpen(const std::string& portName, int64_t baudRate, int64_t parity, int64_t dataBits,
+                   float stopBits, int64_t handshake, int64_t rxQueueSize, int64_t txQueueSize) {
+  return SerialOpen(portName, baudRate, parity, dataBits, stopBits, handshake, rxQueueSize, txQueueSize,
+                    PortClaimRules{});
 }
 
 bool SerialSetTimeouts(int64_t port, int64_t readIntervalMs, int64_t readTotalConstantMs,
@@ -121,8 +164,8 @@ bool SerialSetTimeouts(int64_t port, int64_t readIntervalMs, int64_t readTotalCo
   std::lock_guard<std::mutex> lock(registryMutex);
   auto it = openPorts.find(port);
   if (it == openPorts.end()) return false;
-  it->second = PortTimeouts{readIntervalMs, readTotalConstantMs, readTotalMultiplierMs,
-                            writeTotalConstantMs, writeTotalMultiplierMs};
+  it->second.timeouts = PortTimeouts{readIntervalMs, readTotalConstantMs, readTotalMultiplierMs,
+                                     writeTotalConstantMs, writeTotalMultiplierMs};
   return true;
 }
 
@@ -168,10 +211,13 @@ int64_t SerialWrite(int64_t port, const uint8_t* source, int64_t count) {
 }
 
 void SerialClose(int64_t port) {
+  decltype(openPorts)::node_type closing;
   {
     std::lock_guard<std::mutex> lock(registryMutex);
-    if (openPorts.erase(port) == 0) return;
+    closing = openPorts.extract(port);
   }
+  if (closing.empty()) return;
+  // The device goes before its lock file, so nobody is let in while this program still holds it.
   ReleasePort(static_cast<int>(port));
 }
 

@@ -5,14 +5,31 @@
 #include <cstdint>
 #include <string>
 
+#include "serial/PortLockFile.h"
+#include "serial/PortUsers.h"
+
 namespace varnetik {
 
 inline constexpr int64_t kNoSerialPort = -1;
 
-// Opens the port exclusively (TIOCEXCL and a non-blocking flock) and configures it raw and 8-bit clean
-// with the given line settings; software and hardware flow control off, RTS cleared, DTR untouched.
+// What an open checks before it changes anything on a port: the devices other processes hold, gathered
+// once for a whole scan, and the directory of the UUCP lock files.
+struct PortClaimRules {
+  PortUsers users = PortUsers::Gather();
+  std::string lockDirectory = kDefaultLockDirectory;
+};
+
+// Opens the port and configures it raw and 8-bit clean with the given line settings; software and
+// hardware flow control off, RTS cleared, DTR untouched, the driver asked for low latency where it
+// offers it. A port in use elsewhere is refused before any of its settings change: one another process
+// has open, one whose lock file a running process holds, one with the exclusive flag or a flock. The
+// port's lock file is held until SerialClose, and TIOCEXCL and a flock keep later openers out.
 // parity: 0 none, 1 odd, 2 even; stopBits 1.0 or 2.0; a baud rate without a termios speed is refused.
 // The queue sizes are only a hint on this system. Returns the port identifier or kNoSerialPort.
+int64_t SerialOpen(const std::string& portName, int64_t baudRate, int64_t parity, int64_t dataBits,
+                   float stopBits, int64_t handshake, int64_t rxQueueSize, int64_t txQueueSize,
+                   const PortClaimRules& rules);
+// The same with the rules of this moment: /proc read now, lock files in /run/lock.
 int64_t SerialOpen(const std::string& portName, int64_t baudRate, int64_t parity, int64_t dataBits,
                    float stopBits, int64_t handshake, int64_t rxQueueSize, int64_t txQueueSize);
 
@@ -32,7 +49,7 @@ int64_t SerialRead(int64_t port, uint8_t* destination, int64_t count);
 // count, or fewer when the bound passed or the port failed.
 int64_t SerialWrite(int64_t port, const uint8_t* source, int64_t count);
 
-// Closes a port opened by SerialOpen; anything else is left alone.
+// Closes a port opened by SerialOpen and removes its lock file; anything else is left alone.
 void SerialClose(int64_t port);
 
 // Waits at most maxMs until input is readable. A hung-up line would report readiness at once, so then

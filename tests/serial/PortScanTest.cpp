@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/PortScan.h"
+#include "tests/serial/OtherProcess.h"
 #include "tests/serial/TerminalPair.h"
 #include "tests/support/FakeConsole.h"
 
@@ -14,6 +15,7 @@ namespace varnetik {
 namespace {
 
 using testing::FakeConsole;
+using testing::OtherProcess;
 using testing::TerminalPair;
 using Names = std::vector<std::string>;
 
@@ -29,15 +31,22 @@ TEST(PortScanTest, NormalizesNamesForComparison) {
 }
 
 TEST(PortScanTest, ListsOnlyPortsThatOpenExclusively) {
-  TerminalPair free1, held, free2;
+  TerminalPair free1, held, free2, used;
   ASSERT_EQ(flock(held.TerminalFd(), LOCK_EX | LOCK_NB), 0);
+  // Another program has one port open plainly; another made a virtual pair and holds both its ends.
+  OtherProcess user(OtherProcess::Holds::Terminal, used.Path());
+  OtherProcess maker(OtherProcess::Holds::OwnPair);
   RtuLink link;
   FakeConsole console;
-  const Names candidates = {kMissing, free1.Path(), held.Path(), free2.Path(), free1.Path()};
-  EXPECT_EQ(ScanPorts(link, console, candidates), (Names{free1.Path(), free2.Path()}));
+  const Names candidates = {kMissing,    free1.Path(),     held.Path(), used.Path(),
+                            free2.Path(), maker.PairPath(), free1.Path()};
+  const Names expected = {free1.Path(), free2.Path(), maker.PairPath()};
+  EXPECT_EQ(ScanPorts(link, console, candidates), expected);
   // A second scan finds the same; nothing piles up.
-  EXPECT_EQ(ScanPorts(link, console, candidates), (Names{free1.Path(), free2.Path()}));
-  EXPECT_EQ(console.log, (Names{"Gefundene COM Ports: 2", "Gefundene COM Ports: 2"}));
+  EXPECT_EQ(ScanPorts(link, console, candidates), expected);
+  EXPECT_EQ(console.log, (Names{"Gefundene COM Ports: 3", "Gefundene COM Ports: 3"}));
+  // The port in use kept the kernel's settings: the probe never reached it.
+  EXPECT_NE(used.TerminalSettings().c_iflag & IXON, 0u);
 }
 
 TEST(PortScanTest, ReportsWhenNothingIsFound) {

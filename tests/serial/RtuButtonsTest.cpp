@@ -5,6 +5,7 @@
 
 #include "serial/RtuLink.h"
 #include "serial/SerialPort.h"
+#include "tests/serial/OtherProcess.h"
 #include "tests/serial/TerminalPair.h"
 #include "tests/support/FakeConsole.h"
 
@@ -121,9 +122,13 @@ TEST_F(RtuButtonsTest, EmptyNameOnlyShowsAHintAndKeepsThePortOpen) {
 }
 
 TEST_F(RtuButtonsTest, FailureIsLoggedBeforeTheBoxAndTheStatusFollows) {
-  // Blanks only are a name; so are a missing device and a port another program holds.
+  // Blanks only are a name; so are a missing device, a port another program holds locked and one that
+  // another program merely has open.
   ASSERT_EQ(flock(second.TerminalFd(), LOCK_EX | LOCK_NB), 0);
-  for (const std::string& name : {std::string("  "), std::string("/dev/varnetik-missing"), second.Path()}) {
+  TerminalPair third;
+  testing::OtherProcess user(testing::OtherProcess::Holds::Terminal, third.Path());
+  for (const std::string& name :
+       {std::string("  "), std::string("/dev/varnetik-missing"), second.Path(), third.Path()}) {
     SCOPED_TRACE(name);
     Connect(first.Path());
     console.events.clear();

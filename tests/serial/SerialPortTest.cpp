@@ -1,21 +1,29 @@
-// The serial-port service on pseudo-terminals: exclusive open, the line as configured, refusals, the
-// write bound, and identifiers it does not own.
+// The serial-port service on pseudo-terminals: exclusive open, ports other programs use, the line as
+// configured, refusals, the write bound, and identifiers it does not own.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "serial/LineSettings.h"
 #include "serial/PortName.h"
 #include "serial/SerialPort.h"
+#include "tests/serial/OtherProcess.h"
 #include "tests/serial/TerminalPair.h"
 
 namespace varnetik {
 namespace {
 
 using testing::ElapsedMs;
+using testing::OtherProcess;
 using testing::TerminalPair;
 
 TEST(PortNameTest, MapsTypedNamesToDevicePaths) {
@@ -135,6 +143,108 @@ TEST(SerialPortTest, OpensExclusively) {
   EXPECT_NE(again, kNoSerialPort);
   SerialClose(again);
 }
+
+// Another program and the port: it opened the port plainly, it holds the port's lock file, it held the
+// lock and ended without removing it, or it made the pseudo-terminal pair and holds both ends (socat).
+enum class OtherProgram { OpenedThePort, HoldsTheLock, LeftAStaleLock, MadeThePair, None };
+
+struct InUseCase {
+  const char* name;
+  OtherProgram other;
+  bool lockDirectoryExists;
+  bool opens;
+};
+
+const InUseCase kInUseCases[] = {
+    {"OpenedPlainlyByAnotherProgram", OtherProgram::OpenedThePort, true, false},
+    {"LockedByARunningProgram", OtherProgram::HoldsTheLock, true, false},
+    {"StaleLockIsTakenOver", OtherProgram::LeftAStaleLock, true, true},
+    {"PairHeldByItsMaker", OtherProgram::MadeThePair, true, true},
+    {"NoLockDirectory", OtherProgram::None, false, true},
+};
+
+void PrintTo(const InUseCase& c, std::ostream* out) { *out << c.name; }
+
+std::string FileText(const std::filesystem::path& path) {
+  std::ifstream file(path);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string LockText(pid_t pid) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(pid));
+  return text;
+}
+
+void ExpectSameLine(const termios& before, const termios& after) {
+  EXPECT_EQ(after.c_iflag, before.c_iflag);
+  EXPECT_EQ(after.c_oflag, before.c_oflag);
+  EXPECT_EQ(after.c_cflag, before.c_cflag);
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
+  EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+  for (size_t i = 0; i < NCCS; ++i) EXPECT_EQ(after.c_cc[i], before.c_cc[i]) << i;
+}
+
+class SerialPortInUseTest : public ::testing::TestWithParam<InUseCase> {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/varnetik-lock-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+    rules.lockDirectory = GetParam().lockDirectoryExists ? dir.string() : (dir / "missing").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  std::filesystem::path LockFileOf(const std::string& path) const {
+    return dir / ("LCK.." + std::filesystem::path(path).filename().string());
+  }
+
+  std::filesystem::path dir;
+  PortClaimRules rules;
+};
+
+TEST_P(SerialPortInUseTest, OpensOnlyAPortNoOtherProgramUses) {
+  TerminalPair pair;
+  std::string path = pair.Path();
+  std::optional<OtherProcess> other;
+  switch (GetParam().other) {
+    case OtherProgram::OpenedThePort: other.emplace(OtherProcess::Holds::Terminal, path); break;
+    case OtherProgram::HoldsTheLock:
+      other.emplace(OtherProcess::Holds::Nothing);
+      std::ofstream(LockFileOf(path)) << LockText(other->Pid());
+      break;
+    case OtherProgram::LeftAStaleLock:
+      std::ofstream(LockFileOf(path)) << LockText(testing::PidOfAnEndedProcess());
+      break;
+    case OtherProgram::MadeThePair:
+      other.emplace(OtherProcess::Holds::OwnPair);
+      path = other->PairPath();
+      break;
+    case OtherProgram::None: break;
+  }
+  rules.users = PortUsers::Gather();  // as a scan would see the machine now
+  const termios before = pair.TerminalSettings();
+  const std::string lockBefore = FileText(LockFileOf(path));
+
+  const int64_t port = SerialOpen(path, 19200, 2, 8, 2.0f, 0, 64, 64, rules);
+  if (!GetParam().opens) {
+    EXPECT_EQ(port, kNoSerialPort);
+    ExpectSameLine(before, pair.TerminalSettings());
+    EXPECT_EQ(FileText(LockFileOf(path)), lockBefore) << "another program's lock was touched";
+    return;
+  }
+  ASSERT_NE(port, kNoSerialPort);
+  if (GetParam().lockDirectoryExists) {
+    EXPECT_EQ(FileText(LockFileOf(path)), LockText(getpid()));
+  }
+  SerialClose(port);
+  EXPECT_FALSE(std::filesystem::exists(LockFileOf(path))) << "the lock outlived the port";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SerialPortInUseTest, ::testing::ValuesIn(kInUseCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SerialPortTest, MissingDeviceAndNonTerminalAreNotOpened) {
   EXPECT_EQ(SerialOpen("/dev/varnetik-no-such-port", 9600, 0, 8, 1.0f, 0, 64, 64), kNoSerialPort);
