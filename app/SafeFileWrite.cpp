@@ -1,8 +1,8 @@
 #include "app/SafeFileWrite.h"
 
+#include <QFile>
+#include <QSaveFile>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,8 +10,6 @@
 namespace varnetik {
 
 namespace {
-
-constexpr int kTempNameAttempts = 16;
 
 bool WriteAll(int fd, const std::string& bytes) {
   size_t done = 0;
@@ -24,7 +22,8 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-// Writes into the existing file itself; it is never created here.
+// Writes into the existing file itself; it is never created here. O_NOCTTY: a terminal chosen as the
+// target must not become our controlling terminal.
 WriteOutcome WriteInPlace(const std::string& path, const std::string& bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return WriteOutcome::CannotCreate;
@@ -33,61 +32,41 @@ WriteOutcome WriteInPlace(const std::string& path, const std::string& bytes) {
   return written && closed ? WriteOutcome::Written : WriteOutcome::WriteFailed;
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A link is followed, so that the file it points to is replaced and the link stays a link.
-std::string ResolvedTarget(const std::string& path) {
-  struct stat link {};
-  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return path;
-  return resolved;
-}
-
-// Creates a new, empty file beside target with the usual permissions (umask applied); -1 if the
-// directory takes no new file.
-int CreateTempBeside(const std::string& target, std::string& tempPath) {
-  const std::string stem = DirectoryOf(target) + "/." + BaseNameOf(target) + ".tmp-" + std::to_string(::getpid());
-  for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-    tempPath = stem + "-" + std::to_string(attempt);
-    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
+// QSaveFile copies the old mode through Qt's permission flags, which add the owner's write bit wherever
+// we may write (always as root), and the new file would be ours. Owner first: a change of owner clears
+// the set-id bits that the mode then puts back. Where we may not change them, the new file keeps ours.
+void TakeOverOwnerAndMode(int fd, const struct stat& old) {
+  if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    // Only root or the owner may; an ordinary user's replacement of another user's file stays theirs.
   }
-  return -1;
+  ::fchmod(fd, old.st_mode & 07777);
 }
 
 }  // namespace
 
 WriteOutcome WriteFileReplacing(const std::string& path, const std::string& bytes) {
   if (path.empty()) return WriteOutcome::CannotCreate;
-  const std::string target = ResolvedTarget(path);
   struct stat existing {};
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  const bool exists = ::stat(path.c_str(), &existing) == 0;  // through a link, to the file it names
   if (exists && S_ISDIR(existing.st_mode)) return WriteOutcome::CannotCreate;
   // Renaming over a device or a pipe would replace it by a plain file.
-  if (exists && !S_ISREG(existing.st_mode)) return WriteInPlace(target, bytes);
+  if (exists && !S_ISREG(existing.st_mode)) return WriteInPlace(path, bytes);
 
-  std::string tempPath;
-  const int fd = CreateTempBeside(target, tempPath);
-  if (fd < 0) return exists ? WriteInPlace(target, bytes) : WriteOutcome::CannotCreate;
-  if (exists) ::fchmod(fd, existing.st_mode & 07777);
-  const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(tempPath.c_str(), target.c_str()) != 0) {
-    ::unlink(tempPath.c_str());
+  // QSaveFile follows links, refuses an existing file we may not write, and with the fallback writes the
+  // existing file in place where the directory takes no new file.
+  QSaveFile file(QFile::decodeName(path.c_str()));
+  file.setDirectWriteFallback(true);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return WriteOutcome::CannotCreate;
+  if (exists) TakeOverOwnerAndMode(file.handle(), existing);
+  const auto size = static_cast<qint64>(bytes.size());
+  if (file.write(bytes.data(), size) != size) {
+    file.cancelWriting();  // the new file is discarded when file goes
     return WriteOutcome::WriteFailed;
   }
-  return WriteOutcome::Written;
+  if (file.commit()) return WriteOutcome::Written;
+  // A sticky directory refuses to let another user's file be replaced, though we may write the file.
+  if (exists && file.error() == QFileDevice::RenameError) return WriteInPlace(path, bytes);
+  return WriteOutcome::WriteFailed;
 }
 
 }  // namespace varnetik

@@ -24,6 +24,7 @@ enum class Cut { Boundary, Pause, Break };
 
 constexpr int64_t kRxTimeoutMs = 1200;
 constexpr int64_t kSkipTimeoutMs = 50;
+constexpr int64_t kQuietLineMs = 50;
 constexpr int64_t kMaxPduLength = kTcpTxFrameSize - kMbapHeaderSize;
 
 struct Piece {
@@ -93,6 +94,7 @@ class FuzzTcpTransport : public TcpTransport {
 
   int sends = 0;
   int receives = 0;
+  int discards = 0;
 
   bool IsConnected() const override { return case_.connected; }
 
@@ -129,6 +131,18 @@ class FuzzTcpTransport : public TcpTransport {
       received += take;
     }
     return count;
+  }
+
+  // Drops bytes up to the next time-out or break, which stands for the line falling quiet.
+  void TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) override {
+    ++discards;
+    FUZZ_CHECK(discards == 1);
+    FUZZ_CHECK(quietMs == kQuietLineMs && timeoutMs == kRxTimeoutMs);
+    while (!stream_.empty()) {
+      const Cut end = stream_.front().end;
+      stream_.pop_front();
+      if (end != Cut::Boundary) return;
+    }
   }
 
  private:
@@ -278,6 +292,9 @@ Outcome Run(const Case& c, uint8_t staleFill) {
   if (!exchanged) FUZZ_CHECK(transport.sends == 0 && transport.receives == 0);
   if (!c.connected && pduLength >= 0) FUZZ_CHECK(o.code == TcpNotConnected);
   if (exchanged && c.sendFails) FUZZ_CHECK(o.code == TcpSendFailed);
+  // A length that cannot be trusted leaves the end of the response unknown: the line is drained.
+  if (o.code == TcpBadMbapLength) FUZZ_CHECK(transport.discards == 1);
+  if (o.code != TcpProtocolIdNotZero && o.code != TcpBadMbapLength) FUZZ_CHECK(transport.discards == 0);
   FUZZ_CHECK(state->rxLength == 0 ||
              (state->rxLength >= kMbapHeaderSize && state->rxLength <= kTcpRxFrameSize));
 

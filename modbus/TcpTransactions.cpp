@@ -9,6 +9,8 @@ namespace {
 
 // A foreign response is skipped only if its PDU is already there or arrives almost at once.
 constexpr int64_t kSkipTimeoutMs = 50;
+// A response whose length field cannot be trusted has ended when the line has been quiet this long.
+constexpr int64_t kQuietLineMs = 50;
 constexpr int kAttempts = 2;
 constexpr int64_t kWriteResponsePduLength = 5;
 
@@ -48,6 +50,19 @@ void SkipPdu(const TcpTransactionContext& context, int64_t pduLength) {
   state.rxLength = kMbapHeaderSize + (received == pduLength ? pduLength : 0);
 }
 
+// Leaves the stream at a frame boundary after a header that cannot be used, so that the next exchange
+// reads the header of the next response instead of the middle of this one. A plausible length is
+// trusted and the rest of the response read and dropped; otherwise where it ends is unknown, and the
+// line is drained until it falls quiet. rxLength stays: nothing of this response is shown.
+void DropRestOfResponse(const TcpTransactionContext& context, bool lengthPlausible, int64_t pduLength) {
+  TcpExchangeState& state = context.state;
+  if (lengthPlausible) {
+    ReceiveExact(context.transport, state.rxFrame.data() + kMbapHeaderSize, pduLength, state.rxTimeoutMs);
+  } else {
+    context.transport.TcpDiscardUntilQuiet(kQuietLineMs, state.rxTimeoutMs);
+  }
+}
+
 bool ExceptionBitSet(const RtuRxFrame& pdu) { return (pdu[0] & kExceptionBit) != 0; }
 
 ResultCode ExchangeIntoState(const TcpTransactionContext& context, const uint8_t* pdu, int64_t pduLength) {
@@ -82,9 +97,12 @@ ResultCode TcpExchange(const TcpTransactionContext& context, const uint8_t* pdu,
     const int64_t length = GetU16(rx + 4);
     const uint8_t unitId = rx[6];
 
-    if (protocolId != 0) return TcpProtocolIdNotZero;
-    if (length == 0 || length > pduRoom + 1) return TcpBadMbapLength;
+    const bool lengthPlausible = length >= 1 && length <= pduRoom + 1;
     const int64_t pduLengthIn = length - 1;
+    if (protocolId != 0 || !lengthPlausible) {
+      DropRestOfResponse(context, lengthPlausible, pduLengthIn);
+      return protocolId != 0 ? TcpProtocolIdNotZero : TcpBadMbapLength;
+    }
 
     // The transaction id is judged first: a late answer to an earlier request is the likely case.
     if (responseId != transactionId) {

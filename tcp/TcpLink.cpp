@@ -1,5 +1,6 @@
 #include "tcp/TcpLink.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -65,6 +66,30 @@ int64_t TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t ti
     }
   }
   return received == count ? count : TcpTimeoutOrShort;
+}
+
+void TcpLink::TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) {
+  if (connection == -1) return;
+  const Clock::time_point start = Clock::now();
+  Clock::time_point lastBytes = start;
+  uint8_t sink[512];
+  for (;;) {
+    // Sleeps until bytes come or one of the two limits is reached, rather than polling every millisecond.
+    const int64_t left = std::min(quietMs - ElapsedMs(lastBytes), timeoutMs - ElapsedMs(start));
+    if (left <= 0) return;
+    int64_t got = 0;
+    switch (ReceiveNow(connection, sink, sizeof sink, got)) {
+      case ReceiveOutcome::Bytes:
+        lastBytes = Clock::now();
+        break;
+      case ReceiveOutcome::NothingThere:
+        WaitReadable(connection, static_cast<int>(left));
+        break;
+      case ReceiveOutcome::PeerClosed:
+      case ReceiveOutcome::Error:
+        return;  // nothing more can come; the next exchange reports the state of the connection
+    }
+  }
 }
 
 }  // namespace varnetik

@@ -28,6 +28,7 @@ class TcpLink : public TcpExchangeState, public TcpTransport {
   void TcpDisconnect();
   int64_t TcpSend(const uint8_t* bytes, int64_t count) override;
   int64_t TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) override;
+  void TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) override;
 
   TcpTransactionContext TransactionContext(uint8_t slaveId) {
     return TcpTransactionContext{*this, *this, slaveId};

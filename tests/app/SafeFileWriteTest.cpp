@@ -1,5 +1,6 @@
-// Replacing a file: a failure half-way leaves the old file whole, and a directory that takes no new file
-// falls back to writing the existing file in place.
+// Replacing a file: a failure half-way leaves the old file whole, the old mode and owner stay, links stay
+// links, a file the user may not write is refused, and where no replacement is possible but the file
+// itself is writable it is written in place.
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -45,26 +46,52 @@ class SafeFileWrite : public ::testing::Test {
   fs::path dir;
 };
 
-TEST_F(SafeFileWrite, ReplacesKeepingPermissionsAndLeavesNothingBeside) {
-  const fs::path target = dir / "register.csv";
-  WriteText(target, std::string(1000, 'o'));
-  chmod(target.c_str(), 0640);
-  EXPECT_EQ(WriteFileReplacing(target, "neu\r\n"), WriteOutcome::Written);
-  EXPECT_EQ(ReadAll(target), "neu\r\n");
+struct stat StatOf(const fs::path& path) {
   struct stat info {};
-  ASSERT_EQ(stat(target.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0640u);
-  EXPECT_EQ(EntryCount(), 1u);
+  EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+  return info;
 }
 
-TEST_F(SafeFileWrite, LinkStaysALinkAndItsFileIsReplaced) {
-  const fs::path real = dir / "real.csv";
-  const fs::path link = dir / "link.csv";
-  WriteText(real, "alt");
-  fs::create_symlink(real, link);
-  EXPECT_EQ(WriteFileReplacing(link, "neu"), WriteOutcome::Written);
-  EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(ReadAll(real), "neu");
+// As root every file is writable: the replacement must still carry the old mode, read-only included,
+// and the old owner.
+TEST_F(SafeFileWrite, ReplacesKeepingModeAndOwnerAndLeavesNothingBeside) {
+  const struct {
+    mode_t mode;
+    uid_t owner;
+  } cases[] = {{0640, 0}, {0444, 0}, {0604, 65534}};
+  for (const auto& c : cases) {
+    const fs::path target = dir / "register.csv";
+    WriteText(target, std::string(1000, 'o'));
+    chmod(target.c_str(), c.mode);
+    if (geteuid() == 0) {
+      ASSERT_EQ(chown(target.c_str(), c.owner, c.owner), 0);
+    }
+    const struct stat before = StatOf(target);
+    EXPECT_EQ(WriteFileReplacing(target, "neu\r\n"), WriteOutcome::Written) << std::oct << c.mode;
+    EXPECT_EQ(ReadAll(target), "neu\r\n");
+    const struct stat after = StatOf(target);
+    EXPECT_EQ(after.st_mode & 07777, c.mode);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    EXPECT_EQ(EntryCount(), 1u);
+    fs::remove(target);
+  }
+}
+
+// The file a link names is written, and created if it does not exist yet; the link stays a link.
+TEST_F(SafeFileWrite, LinkStaysALinkAndItsFileIsWritten) {
+  for (bool targetExists : {true, false}) {
+    const fs::path real = dir / "real.csv";
+    const fs::path link = dir / "link.csv";
+    if (targetExists) WriteText(real, "alt");
+    fs::create_symlink(real, link);
+    EXPECT_EQ(WriteFileReplacing(link, "neu"), WriteOutcome::Written) << targetExists;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadAll(real), "neu");
+    EXPECT_EQ(EntryCount(), 2u);
+    fs::remove(link);
+    fs::remove(real);
+  }
 }
 
 TEST_F(SafeFileWrite, FailingHalfWayKeepsTheOldFileWhole) {
@@ -106,21 +133,59 @@ WriteOutcome WriteAsUnprivileged(const fs::path& path, const std::string& bytes)
   return static_cast<WriteOutcome>(WIFEXITED(status) ? WEXITSTATUS(status) : 101);
 }
 
-TEST_F(SafeFileWrite, DirectoryThatTakesNoNewFileFallsBackToTheExistingFile) {
-  const fs::path writable = dir / "beschreibbar.csv";
-  const fs::path readOnly = dir / "schreibgeschuetzt.csv";
-  WriteText(writable, "alt");
-  WriteText(readOnly, "alt");
-  chmod(writable.c_str(), 0666);
-  chmod(readOnly.c_str(), 0444);
-  chmod(dir.c_str(), 0555);
-  EXPECT_EQ(WriteAsUnprivileged(writable, "neu\r\n"), WriteOutcome::Written);
-  EXPECT_EQ(ReadAll(writable), "neu\r\n");
-  EXPECT_EQ(WriteAsUnprivileged(readOnly, "neu"), WriteOutcome::CannotCreate);
-  EXPECT_EQ(ReadAll(readOnly), "alt");
-  EXPECT_EQ(WriteAsUnprivileged(dir / "neu.csv", "neu"), WriteOutcome::CannotCreate);
-  EXPECT_FALSE(fs::exists(dir / "neu.csv"));
+struct UnprivilegedCase {
+  const char* name;
+  mode_t directoryMode;
+  mode_t fileMode;  // 0: there is no file yet
+  bool throughLink;  // the path given is a link to the file
+  WriteOutcome outcome;
+  const char* content;  // afterwards
+};
+void PrintTo(const UnprivilegedCase& c, std::ostream* os) { *os << c.name; }
+
+class SafeFileWriteUnprivileged : public SafeFileWrite,
+                                  public ::testing::WithParamInterface<UnprivilegedCase> {};
+
+// The file belongs to root, the writer is an ordinary user. Whatever the outcome, the file keeps its mode
+// and owner and nothing is left beside it.
+TEST_P(SafeFileWriteUnprivileged, WritesOnlyWhatTheUserMayWrite) {
+  const UnprivilegedCase& c = GetParam();
+  const fs::path target = dir / "register.csv";
+  const fs::path path = c.throughLink ? dir / "link.csv" : target;
+  if (c.fileMode != 0) {
+    WriteText(target, "alt");
+    chmod(target.c_str(), c.fileMode);
+  }
+  if (c.throughLink) fs::create_symlink(target, path);
+  chmod(dir.c_str(), c.directoryMode);
+  const size_t entries = EntryCount();
+
+  EXPECT_EQ(WriteAsUnprivileged(path, "neu"), c.outcome);
+  if (c.content == nullptr) {
+    EXPECT_FALSE(fs::exists(target));
+  } else {
+    EXPECT_EQ(ReadAll(target), c.content);
+    const struct stat after = StatOf(target);
+    EXPECT_EQ(after.st_mode & 07777, c.fileMode);
+    EXPECT_EQ(after.st_uid, geteuid());
+  }
+  EXPECT_EQ(fs::is_symlink(path), c.throughLink);
+  EXPECT_EQ(EntryCount(), entries);
 }
+
+const UnprivilegedCase kUnprivilegedCases[] = {
+    {"ReadOnlyFile", 0777, 0444, false, WriteOutcome::CannotCreate, "alt"},
+    {"LinkToReadOnlyFile", 0777, 0444, true, WriteOutcome::CannotCreate, "alt"},
+    {"ReadOnlyFileInReadOnlyDirectory", 0555, 0444, false, WriteOutcome::CannotCreate, "alt"},
+    {"WritableFileInReadOnlyDirectory", 0555, 0666, false, WriteOutcome::Written, "neu"},
+    {"NewFileInReadOnlyDirectory", 0555, 0, false, WriteOutcome::CannotCreate, nullptr},
+    // The directory refuses to let another user's file be replaced; it is written in place.
+    {"OthersWritableFileInStickyDirectory", 01777, 0666, false, WriteOutcome::Written, "neu"},
+    {"OthersReadOnlyFileInStickyDirectory", 01777, 0444, false, WriteOutcome::CannotCreate, "alt"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, SafeFileWriteUnprivileged, ::testing::ValuesIn(kUnprivilegedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace varnetik

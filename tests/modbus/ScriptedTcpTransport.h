@@ -36,12 +36,19 @@ struct TcpReceiveCall {
   int64_t timeoutMs = 0;
 };
 
+struct TcpDiscardCall {
+  int64_t quietMs = 0;
+  int64_t timeoutMs = 0;
+  int64_t dropped = 0;
+};
+
 class ScriptedTcpTransport : public TcpTransport {
  public:
   bool connected = true;
   std::deque<int64_t> sendResults;  // one per send; the full count when exhausted
   std::vector<std::vector<uint8_t>> sent;
   std::vector<TcpReceiveCall> receives;
+  std::vector<TcpDiscardCall> discards;
 
   // Bytes that arrive; a receive may take part of a piece or span several.
   void Deliver(const std::vector<uint8_t>& bytes) { stream_.push_back({Kind::Bytes, bytes}); }
@@ -49,6 +56,8 @@ class ScriptedTcpTransport : public TcpTransport {
   void Pause() { stream_.push_back({Kind::Pause, {}}); }
   // The receive that reaches this point sees a socket error.
   void Break() { stream_.push_back({Kind::Break, {}}); }
+  // The line falls quiet for longer than a discard waits but shorter than a receive's time limit.
+  void Quiet() { stream_.push_back({Kind::Quiet, {}}); }
   bool StreamEmpty() const { return stream_.empty(); }
 
   bool IsConnected() const override { return connected; }
@@ -68,6 +77,10 @@ class ScriptedTcpTransport : public TcpTransport {
     while (received < count) {
       if (stream_.empty()) return TcpTimeoutOrShort;  // the script has run dry: silence
       Piece& piece = stream_.front();
+      if (piece.kind == Kind::Quiet) {
+        stream_.pop_front();
+        continue;
+      }
       if (piece.kind != Kind::Bytes) {
         const ResultCode result = piece.kind == Kind::Pause ? TcpTimeoutOrShort : TcpConnectionLost;
         stream_.pop_front();
@@ -82,8 +95,19 @@ class ScriptedTcpTransport : public TcpTransport {
     return count;
   }
 
+  // Drops bytes up to the first quiet line, pause or break, which it takes too.
+  void TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) override {
+    discards.push_back({quietMs, timeoutMs, 0});
+    while (!stream_.empty()) {
+      const Piece piece = stream_.front();
+      stream_.pop_front();
+      if (piece.kind != Kind::Bytes) return;
+      discards.back().dropped += static_cast<int64_t>(piece.bytes.size());
+    }
+  }
+
  private:
-  enum class Kind { Bytes, Pause, Break };
+  enum class Kind { Bytes, Pause, Break, Quiet };
   struct Piece {
     Kind kind;
     std::vector<uint8_t> bytes;

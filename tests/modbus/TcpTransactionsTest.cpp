@@ -205,11 +205,9 @@ const StreamCase kStreams[] = {
      },
      6, 13, 4},
     {"protocol id 1 wins over a wrong id",
-     [](auto& t) { t.Deliver(Plus(MbapHeader(7, 1, 7, 1), kReadTwoPdu)); }, TcpProtocolIdNotZero, 99, 1},
-    {"MBAP length 0", [](auto& t) { t.Deliver(MbapHeader(1, 0, 0, 1)); }, TcpBadMbapLength, 99, 1},
+     [](auto& t) { t.Deliver(Plus(MbapHeader(7, 1, 7, 1), kReadTwoPdu)); }, TcpProtocolIdNotZero, 99, 2},
     {"MBAP length 0 on a wrong id", [](auto& t) { t.Deliver(MbapHeader(7, 0, 0, 1)); }, TcpBadMbapLength, 99,
      1},
-    {"MBAP length 515", [](auto& t) { t.Deliver(MbapHeader(1, 0, 515, 1)); }, TcpBadMbapLength, 99, 1},
     {"no header", [](auto&) {}, TcpTimeoutOrShort, 99, 1},
     {"half a header",
      [](auto& t) {
@@ -238,6 +236,55 @@ TEST_F(TcpTransactionsTest, ForeignAndBrokenResponses) {
     EXPECT_EQ(state.rxLength, c.rxLength) << c.name;
     EXPECT_EQ(transport.receives.size(), c.receives) << c.name;
     EXPECT_EQ(transport.sent.size(), 1u) << c.name;
+  }
+}
+
+struct BadHeaderCase {
+  const char* name;
+  Bytes response;  // the response with the unusable header, as it arrives
+  ResultCode expected;
+  bool lengthTrusted;  // its rest is read by its length, not drained until the line falls quiet
+};
+
+const BadHeaderCase kBadHeaders[] = {
+    {"protocol id 1", Plus(MbapHeader(1, 1, 7, 1), kReadTwoPdu), TcpProtocolIdNotZero, true},
+    {"protocol id 1, length 1", MbapHeader(1, 1, 1, 1), TcpProtocolIdNotZero, true},
+    {"protocol id 1, length 514", Plus(MbapHeader(1, 1, 514, 1), Bytes(513, 0x03)), TcpProtocolIdNotZero,
+     true},
+    {"protocol id 1, length 0", Plus(MbapHeader(1, 1, 0, 1), kReadTwoPdu), TcpProtocolIdNotZero, false},
+    {"protocol id FFFF, length 515", Plus(MbapHeader(1, 0xFFFF, 515, 1), kReadTwoPdu), TcpProtocolIdNotZero,
+     false},
+    {"length 0", Plus(MbapHeader(1, 0, 0, 1), kReadTwoPdu), TcpBadMbapLength, false},
+    {"length 515", Plus(MbapHeader(1, 0, 515, 1), kReadTwoPdu), TcpBadMbapLength, false},
+    {"length FFFF", Plus(MbapHeader(1, 0, 0xFFFF, 1), Bytes(600, 0x00)), TcpBadMbapLength, false},
+};
+
+// Whatever is left of a response with an unusable header is dropped before the result is returned, so
+// the answer to the next request is read from its own header.
+TEST_F(TcpTransactionsTest, BadHeaderLeavesTheStreamAtAFrameBoundary) {
+  for (const BadHeaderCase& c : kBadHeaders) {
+    Reset();
+    state.rxTimeoutMs = 300;
+    state.rxLength = 99;
+    transport.Deliver(c.response);
+    transport.Quiet();
+    transport.Deliver(Adu(2, kReadTwoPdu));
+
+    EXPECT_EQ(Exchange(), c.expected) << c.name;
+    EXPECT_EQ(state.rxLength, 99) << c.name;
+    if (c.lengthTrusted) {
+      EXPECT_TRUE(transport.discards.empty()) << c.name;
+      ASSERT_EQ(transport.receives.size(), 2u) << c.name;
+      EXPECT_EQ(transport.receives[1].count, static_cast<int64_t>(c.response.size()) - 7) << c.name;
+      EXPECT_EQ(transport.receives[1].timeoutMs, 300) << c.name;
+    } else {
+      EXPECT_EQ(transport.receives.size(), 1u) << c.name;
+      ASSERT_EQ(transport.discards.size(), 1u) << c.name;
+      EXPECT_EQ(transport.discards[0].quietMs, 50) << c.name;
+      EXPECT_EQ(transport.discards[0].timeoutMs, 300) << c.name;
+    }
+    EXPECT_EQ(Exchange(), 6) << c.name;
+    EXPECT_TRUE(transport.StreamEmpty()) << c.name;
   }
 }
 

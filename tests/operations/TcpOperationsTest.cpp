@@ -329,9 +329,6 @@ TEST_P(TcpFailureTest, ReportedAtOnceWithoutReconnect) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, TcpFailureTest,
     ::testing::Values(
-        FailureCase{"ReadProtocolIdOne", TcpReadClicked, {M::ProtocolIdOne}, "TCP: ProtocolID ungleich 0."},
-        FailureCase{
-            "WriteOneProtocolIdOne", TcpWriteOneClicked, {M::ProtocolIdOne}, "TCP: ProtocolID ungleich 0."},
         FailureCase{
             "ReadMbapLengthZero", TcpReadClicked, {M::MbapLengthZero}, "TCP: MBAP-Länge unplausibel."},
         FailureCase{"WriteManyMbapLengthZero",
@@ -362,6 +359,88 @@ INSTANTIATE_TEST_SUITE_P(
                     TcpWriteManyClicked,
                     {M::OneByteExtra},
                     "TCP (FC16): Unerwartete Antwortlänge."}), ByName);
+
+struct BadHeaderFault {
+  const char* name;
+  Reply reply;
+  const char* message;
+};
+void PrintTo(const BadHeaderFault& c, std::ostream* os) { *os << c.name; }
+
+struct InStepOperation {
+  const char* name;
+  Handler handler;
+  Entries entries;
+  const char* okLine;
+};
+void PrintTo(const InStepOperation& c, std::ostream* os) { *os << c.name; }
+
+class TcpBadHeaderTest
+    : public TcpOperationsTest,
+      public ::testing::WithParamInterface<std::tuple<BadHeaderFault, InStepOperation>> {};
+
+// A response with an unusable header is reported without a reconnect, and what is left of it is dropped:
+// on the same connection the very next click reads the answer to its own request.
+TEST_P(TcpBadHeaderTest, NextClickOnTheSameConnectionSucceeds) {
+  const auto& [fault, operation] = GetParam();
+  Set(operation.entries);
+  slave.Script({fault.reply});
+  operation.handler(link, 1, console);
+
+  ASSERT_EQ(slave.Requests().size(), 1u);
+  EXPECT_EQ(console.events,
+            (std::vector<std::string>{Dump("TX-TCP", slave.Requests()[0]),
+                                      Log(std::string("! ") + fault.message), Box("Fehler", fault.message)}));
+
+  console.events.clear();
+  operation.handler(link, 1, console);
+  ASSERT_EQ(slave.Requests().size(), 2u);
+  ASSERT_GE(console.events.size(), 3u);
+  EXPECT_EQ(console.events[0], Dump("TX-TCP", slave.Requests()[1]));
+  const std::string& rx = console.events[1];
+  EXPECT_EQ(rx.rfind("log: RX-TCP (", 0), 0u) << rx;
+  EXPECT_EQ(rx.substr(rx.find("): ") + 3, 5), "00 02") << rx;
+  EXPECT_EQ(console.events[2], Log(operation.okLine));
+  EXPECT_EQ(slave.ConnectionsAccepted(), 1);
+}
+
+const BadHeaderFault kBadHeaderFaults[] = {
+    {"ProtocolIdOne", {M::ProtocolIdOne}, "TCP: ProtocolID ungleich 0."},
+    {"MbapLength0", {.kind = M::MbapLength, .mbapLength = 0}, "TCP: MBAP-Länge unplausibel."},
+    {"MbapLength515", {.kind = M::MbapLength, .mbapLength = 515}, "TCP: MBAP-Länge unplausibel."},
+    {"MbapLengthFFFF", {.kind = M::MbapLength, .mbapLength = 0xFFFF}, "TCP: MBAP-Länge unplausibel."},
+};
+
+const InStepOperation kInStepOperations[] = {
+    {"Read2",
+     TcpReadClicked,
+     {{ControlId::TcpReadStartField, "0"}, {ControlId::TcpReadCountField, "2"}},
+     "OK: FC03 \u2013 2 Register ab 0x0000 (0)"},
+    {"Read10",
+     TcpReadClicked,
+     {{ControlId::TcpReadStartField, "0"}, {ControlId::TcpReadCountField, "10"}},
+     "OK: FC03 \u2013 10 Register ab 0x0000 (0)"},
+    {"Read125",
+     TcpReadClicked,
+     {{ControlId::TcpReadStartField, "0"}, {ControlId::TcpReadCountField, "125"}},
+     "OK: FC03 \u2013 125 Register ab 0x0000 (0)"},
+    {"WriteOne",
+     TcpWriteOneClicked,
+     {{ControlId::TcpWriteAddressField, "5"}, {ControlId::TcpWriteValueField, "7"}},
+     "OK: FC06 (TCP) \u2013 Reg 0x0005 (5) := $0007 (7)"},
+    {"WriteMany",
+     TcpWriteManyClicked,
+     {{ControlId::TcpWriteManyStartField, "0"}, {ControlId::TcpWriteManyValuesField, "10,20"}},
+     "OK: FC16 (TCP) \u2013 2 Register ab 0x0000 (0)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, TcpBadHeaderTest,
+                         ::testing::Combine(::testing::ValuesIn(kBadHeaderFaults),
+                                            ::testing::ValuesIn(kInStepOperations)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) + "_" +
+                                  std::get<1>(info.param).name;
+                         });
 
 struct NamedHandler {
   const char* name;

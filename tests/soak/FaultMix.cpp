@@ -76,6 +76,11 @@ const Fault kTcpFaults[] = {
      [](std::mt19937& r, int64_t) { return InPieces(Reply{M::StaleAnswerFirst}, r); }},
     {"protocol id 1", [](std::mt19937&, int64_t) { return Reply{M::ProtocolIdOne}; }},
     {"MBAP length 0", [](std::mt19937&, int64_t) { return Reply{M::MbapLengthZero}; }},
+    {"implausible MBAP length",
+     [](std::mt19937& r, int64_t) {
+       constexpr uint16_t kLengths[] = {0, 515, 0xFFFF};
+       return Reply{.kind = M::MbapLength, .mbapLength = kLengths[Between(r, 0, 2)]};
+     }},
     {"close", [](std::mt19937& r, int64_t) { return Reply{.kind = M::Close, .delayMs = Between(r, 0, 10)}; }},
     {"reset", [](std::mt19937& r, int64_t) { return Reply{.kind = M::Reset, .delayMs = Between(r, 0, 10)}; }},
 };

@@ -30,15 +30,12 @@ namespace {
 // Lower than on the serial side: most faults here cost a reconnect with its pause.
 constexpr double kFaultRate = 0.04;
 // The buttons reconnect only for the results that mark the stream out of step, and at most once a
-// click. Two failures outside that set can stick: after a protocol-id or length failure the rest of
-// that answer stays in the connection and every later header is read out of step; after a reset that
-// ends the repetition, every later send fails on the dead socket. An operator who sees the same kind
-// of failure a few times in a row reconnects by hand.
+// click. One failure outside that set can stick: after a reset that ends the repetition, every later
+// send fails on the dead socket. An operator who sees it a few times in a row reconnects by hand.
+// (A protocol-id or length failure does not stick: the rest of that answer is dropped.)
 constexpr int kStuckClicksBeforeOperatorReconnects = 3;
 
-bool MayStick(ResultCode rc) {
-  return rc == TcpProtocolIdNotZero || rc == TcpBadMbapLength || rc == TcpSendFailed;
-}
+bool MayStick(ResultCode rc) { return rc == TcpSendFailed; }
 const std::string kResyncLine =
     "Hinweis: TCP-Stream neu synchronisieren \u2013 Verbindung wird neu aufgebaut...";
 

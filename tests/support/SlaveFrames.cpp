@@ -122,6 +122,11 @@ Bytes FrameTcpAnswer(uint16_t transactionId, uint8_t unitId, const Bytes& pdu, c
       out[4] = 0;
       out[5] = 0;
       break;
+    case Misbehaviour::MbapLength:
+      out = TcpFrame(transactionId, 0, unitId, shaped);
+      out[4] = static_cast<uint8_t>(reply.mbapLength >> 8);
+      out[5] = static_cast<uint8_t>(reply.mbapLength & 0xFF);
+      break;
     default:
       out = TcpFrame(transactionId, 0, unitId, shaped);
       break;

@@ -25,6 +25,7 @@ enum class Misbehaviour {
   StaleAnswerFirst,    // TCP: the answer to the previous transaction id first, then the right one
   ProtocolIdOne,       // TCP: protocol id 1
   MbapLengthZero,      // TCP: a bare header with length 0
+  MbapLength,          // TCP: the whole answer, its MBAP length field replaced by Reply::mbapLength
   Close,               // TCP: the connection is closed instead of answered
   Reset,               // TCP: the connection is reset (RST) instead of answered
 };
@@ -38,6 +39,7 @@ struct Reply {
   int pieces = 1;      // the bytes are sent in this many parts...
   int pieceGapMs = 0;  // ...this far apart
   int copies = 1;      // WrongTransactionId, WrongUnitId: how many foreign answers
+  uint16_t mbapLength = 0;  // MbapLength: the length field sent
 };
 
 // Holding and input registers over the whole 16-bit address range.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <thread>
 
 #include "tcp/TcpLink.h"
@@ -107,6 +108,38 @@ TEST_F(TcpReceiveTest, SendAfterPeerResetFailsWithoutEndingTheProcess) {
     }
   }
   EXPECT_EQ(failures, 3);
+}
+
+// Bytes that come after the line has been quiet belong to the next answer and are left for it.
+TEST_F(TcpReceiveTest, DiscardStopsWhenTheLineFallsQuiet) {
+  std::thread server([&] {
+    SendBytes(peer.Get(), std::vector<uint8_t>(600, 0xEE));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    SendBytes(peer.Get(), {0xEE, 0xEE});
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    SendBytes(peer.Get(), {1, 2, 3, 4, 5, 6, 7});
+  });
+  link.TcpDiscardUntilQuiet(150, 3000);
+  EXPECT_EQ(link.TcpReceiveExact(buffer.data(), 7, 2000), 7);
+  server.join();
+  EXPECT_EQ((std::vector<uint8_t>(buffer.begin(), buffer.begin() + 7)),
+            (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7}));
+}
+
+// A line that never falls quiet is drained no longer than the time limit.
+TEST_F(TcpReceiveTest, DiscardEndsAtItsLimitOnABusyLine) {
+  std::atomic<bool> stop = false;
+  std::thread server([&] {
+    while (!stop) {
+      SendBytes(peer.Get(), {0xEE});
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  const int64_t ms = MillisecondsTaken([&] { link.TcpDiscardUntilQuiet(300, 500); });
+  stop = true;
+  server.join();
+  EXPECT_GE(ms, 450);
+  EXPECT_LT(ms, 3000);
 }
 
 TEST(TcpLinkWithoutConnection, SendAndReceiveFail) {
