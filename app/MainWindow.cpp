@@ -95,7 +95,10 @@ void MainWindow::BuildMenu() {
 
 void MainWindow::BuildFirstRow() {
   QLabel* label = MakeLabel(area_, {10, 10, 210, 16}, QStringLiteral("RTU Port"));
-  label->setBuddy(Keep(ControlId::PortCombo, MakeEditableCombo(area_, ControlId::PortCombo, {10, 28, 210, 24})));
+  QComboBox* port = Keep(ControlId::PortCombo, MakeEditableCombo(area_, ControlId::PortCombo, {10, 28, 210, 24}));
+  label->setBuddy(port);
+  // The typing field inside the combo is a field of its own to assistive technology, outside the label's reach.
+  port->lineEdit()->setAccessibleName(label->text());
   label = MakeLabel(area_, {230, 10, 90, 16}, QStringLiteral("Baudrate"));
   label->setBuddy(Keep(ControlId::BaudCombo,
                        MakeDropDownList(area_, ControlId::BaudCombo, {230, 28, 90, 24},

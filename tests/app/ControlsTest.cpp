@@ -157,8 +157,9 @@ const LabelledCase kLabelled[] = {
 
 class LabelledControl : public ::testing::TestWithParam<LabelledCase> {};
 
-// What assistive technology reads for the control: its label as the labelling relation and, for fields
-// and spin boxes, as its name (a combo box is named by its current entry on this platform).
+// What assistive technology reads for the control: its label as the labelling relation and, for fields,
+// spin boxes and the typing field of an editable combo, as its name (a combo box itself is named by its
+// current entry on this platform).
 TEST_P(LabelledControl, IsNamedByItsLabel) {
   const LabelledCase& c = GetParam();
   ShellHarness shell;
@@ -168,8 +169,10 @@ TEST_P(LabelledControl, IsNamedByItsLabel) {
   const auto labels = accessible->relations(QAccessible::Label);
   ASSERT_EQ(labels.size(), 1);
   EXPECT_EQ(labels.front().first->text(QAccessible::Name), QString::fromUtf8(c.label));
-  if (qobject_cast<QComboBox*>(control) == nullptr) {
-    EXPECT_EQ(accessible->text(QAccessible::Name), QString::fromUtf8(c.label));
+  auto* combo = qobject_cast<QComboBox*>(control);
+  QWidget* field = combo == nullptr ? control : combo->lineEdit();
+  if (field != nullptr) {
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name), QString::fromUtf8(c.label));
   }
 }
 
