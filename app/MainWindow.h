@@ -93,6 +93,7 @@ class MainWindow : public QMainWindow, public OperatorConsole {
 
   // Defined in Dispatch.cpp: the one place where events meet their handlers.
   void ConnectHandlers();
+  void ConnectMenuItem(QAction& action);
   void DispatchMenuItem(int item);
   void ConnectInfoWindow(InfoWindow& window);
 
