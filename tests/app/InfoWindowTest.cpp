@@ -81,14 +81,15 @@ TEST(InfoWindow, HasItsFixedLayoutTextAndPicture) {
 TEST(InfoWindow, ClosingLeavesTheMainWindowAndReopeningBuildsAFreshOne) {
   ShellHarness shell;
   shell.ShowAndSettle();
-  shell.window->ShowInfoWindow();
+  ChooseInfo(shell, testing::Choice::Keyboard);
   QPointer<InfoWindow> first = shell.window->Info();
+  ASSERT_NE(first, nullptr);
   first->close();
   EXPECT_EQ(shell.window->Info(), nullptr);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(first.isNull());
   EXPECT_TRUE(shell.window->isVisible());
-  shell.window->ShowInfoWindow();
+  ChooseInfo(shell, testing::Choice::Mouse);
   ASSERT_NE(shell.window->Info(), nullptr);
   EXPECT_EQ(shell.window->Info()->DonationPicture()->geometry(), QRect(51, 108, 98, 26));
   EXPECT_EQ(InfoWindowCount(), 1);
