@@ -271,7 +271,6 @@ void MainWindow::OpenTableMenu(ResultTable& table) {
   // Hidden means finished with: the menu goes once the loop has left its handlers. The chosen item's
   // handler runs even later (see ConnectMenuItem), so no dialog of it can keep the menu on the stack.
   connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-  tableMenu_ = menu;
   menu->popup(QCursor::pos() - QPoint(1, 1));
 }
 
