@@ -277,13 +277,11 @@ void MainWindow::OpenTableMenu(ResultTable& table) {
   QMenu* menu = BuildTableMenu(menu_.captions, this);
   menu_.menuTable = &table;
   for (QAction* action : menu->actions()) {
-    if (action->isSeparator()) continue;
-    const int item = action->data().toInt();
-    connect(action, &QAction::triggered, this, [this, item] { DispatchMenuItem(item); });
+    if (!action->isSeparator()) ConnectMenuItem(*action);
   }
-  // The choice is handled after the menu has closed; the menu goes with the next turn of the loop.
+  // Hidden means finished with: the menu goes once the loop has left its handlers. The chosen item's
+  // handler runs even later (see ConnectMenuItem), so no dialog of it can keep the menu on the stack.
   connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-  tableMenu_ = menu;
   menu->popup(QCursor::pos() - QPoint(1, 1));
 }
 
