@@ -26,6 +26,7 @@
 #include "app/ResultTable.h"
 #include "app/StatusLine.h"
 #include "app/UserDialogs.h"
+#include "app/WindowFont.h"
 #include "serial/PortScan.h"
 
 namespace varnetik {
@@ -71,6 +72,8 @@ MainWindow::MainWindow(AppState& state, UserDialogs& dialogs, const ShellConfig&
   BuildTcpRow();
   BuildTabs();
   BuildLog();
+  // Before the first layout: the heights of the tab bar and the status bar follow the font.
+  FitWindowFont(*this, *area_, QApplication::font());
   built_ = true;
   LayoutWindow();
 
