@@ -16,7 +16,7 @@
 #include <thread>
 #include <utility>
 
-#include "serial/LineSettings.h"
+#include "serial/TermiosLine.h"
 #include "serial/MonotonicClock.h"
 #include "serial/PortName.h"
 
@@ -88,7 +88,7 @@ bool ConfigureLine(int fd, int64_t baudRate, int64_t parity, int64_t dataBits, f
                    int64_t handshake) {
   termios settings{};
   if (tcgetattr(fd, &settings) != 0) return false;
-  if (!ApplyLineSettings(settings, baudRate, parity, dataBits, stopBits, handshake)) return false;
+  if (!ApplyLineSettings(settings, LineSettings{baudRate, parity, dataBits, stopBits, handshake})) return false;
   if (tcsetattr(fd, TCSANOW, &settings) != 0) return false;
   // tcsetattr succeeds when any part was applied; a speed the driver did not take is a refusal. The
   // character size and parity are not checked back: a pseudo-terminal (a virtual port) always reports

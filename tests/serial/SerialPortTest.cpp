@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "serial/LineSettings.h"
+#include "serial/TermiosLine.h"
 #include "serial/PortName.h"
 #include "serial/SerialPort.h"
 #include "tests/serial/OtherProcess.h"
@@ -77,7 +77,7 @@ TEST(LineSettingsTest, TurnsAnyDriverStateIntoTheRequestedRawLine) {
     termios t{};
     t.c_iflag = t.c_oflag = t.c_lflag = t.c_cflag = ~tcflag_t{0};  // every flag on, flow control included
     t.c_cc[VMIN] = 1;
-    ASSERT_TRUE(ApplyLineSettings(t, c.baudRate, c.parity, c.dataBits, c.stopBits, 0));
+    ASSERT_TRUE(ApplyLineSettings(t, LineSettings{c.baudRate, c.parity, c.dataBits, c.stopBits, 0}));
     ExpectRawLine(t, c);
     EXPECT_EQ(t.c_cflag & CSIZE, c.characterSize);
     EXPECT_EQ((t.c_cflag & PARENB) != 0, c.parity != 0);
