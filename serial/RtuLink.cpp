@@ -46,16 +46,17 @@ void RtuLink::RtuFlushRx() {
   }
 }
 
-int64_t RtuLink::RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
-                             uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) {
-  if (!IsOpen()) return -1;
+RtuExchangeResult RtuLink::RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
+                                       uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) {
+  if (!IsOpen()) return {RtuExchangeStatus::NoPortOpen, 0};
   RtuFlushRx();
-  if (SerialWrite(portHandle, request, requestLength) != requestLength) return -2;
+  if (SerialWrite(portHandle, request, requestLength) != requestLength) {
+    return {RtuExchangeStatus::SendFailed, 0};
+  }
   // The budget counts from the end of the write: a long request at a low baud rate takes its own time.
   const int64_t start = MonotonicMs();
   int64_t collected = 0;
-  for (;;) {
-    if (MonotonicMs() - start >= timeoutMs || collected >= responseCapacity) return collected;
+  while (MonotonicMs() - start < timeoutMs && collected < responseCapacity) {
     int64_t waiting = SerialBytesWaiting(portHandle);
     if (waiting <= 0) {
       SerialWaitForInput(portHandle, kEmptyPollWaitMs);
@@ -63,8 +64,9 @@ int64_t RtuLink::RtuExchange(const uint8_t* request, int64_t requestLength, int6
     }
     collected += SerialRead(portHandle, response + collected,
                             std::min(waiting, responseCapacity - collected));
-    if (expectedLength > 0 && collected >= expectedLength) return collected;
+    if (expectedLength > 0 && collected >= expectedLength) break;
   }
+  return {RtuExchangeStatus::Collected, collected};
 }
 
 }  // namespace varnetik

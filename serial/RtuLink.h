@@ -39,8 +39,8 @@ class RtuLink : public RtuExchanger {
   void RtuClosePort();
   // Drops the bytes already waiting; never pauses.
   void RtuFlushRx();
-  int64_t RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
-                      uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) override;
+  RtuExchangeResult RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
+                                uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) override;
 
   RtuTransactionContext TransactionContext(uint8_t slaveId) {
     return RtuTransactionContext{*this, txFrame, rxFrame, slaveId, rxTimeoutMs};
