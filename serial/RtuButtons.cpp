@@ -4,7 +4,6 @@
 #include "modbus/InputParsing.h"
 #include "serial/LineSettings.h"
 #include "serial/RtuLink.h"
-#include "serial/SerialPort.h"
 
 namespace varnetik {
 
@@ -18,11 +17,7 @@ void RtuReadSettings(RtuLink& link, uint8_t& slaveId, const OperatorConsole& con
   slaveId = static_cast<uint8_t>(console.SpinValue(ControlId::SlaveIdSpin) & 0xFF);
   link.rxTimeoutMs = console.SpinValue(ControlId::RtuTimeoutSpin);
   // Line settings wait for the next open; the receive timeout applies to the open port at once.
-  if (link.IsOpen()) {
-    SerialSetTimeouts(link.portHandle, link.readIntervalTimeoutMs, link.rxTimeoutMs,
-                      link.readTotalTimeoutMultiplierMs, link.writeTotalTimeoutConstantMs,
-                      link.writeTotalTimeoutMultiplierMs);
-  }
+  if (link.IsOpen()) link.serialPort.SetTimeouts(link.Timeouts());
 }
 
 void RtuConnectClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& console) {

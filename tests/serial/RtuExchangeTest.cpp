@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "serial/RtuLink.h"
-#include "serial/SerialPort.h"
 #include "tests/serial/TerminalPair.h"
 
 namespace varnetik {
@@ -57,7 +56,7 @@ class RtuExchangeTest : public ::testing::Test {
 
 TEST_F(RtuExchangeTest, StaleBytesAreDroppedBeforeTheRequest) {
   pair.Send({0xDE, 0xAD, 0xBE, 0xEF, 0x00});  // a late answer to some earlier request
-  ASSERT_TRUE(testing::WaitUntilWaiting(link.portHandle, 5));
+  ASSERT_TRUE(testing::WaitUntilWaiting(link.serialPort, 5));
   const std::vector<uint8_t> answer = {0x01, 0x03, 0x02, 0x12, 0x34, 0xB5, 0x33};
   std::thread device = Device(kRequest.size(), answer);
   int64_t result = Collect(kRequest, 7, kRtuRxFrameSize, 3000);
