@@ -150,14 +150,14 @@ Reply FaultPlan::Next(LinkKind link, std::string& applied) {
   applied.clear();
   const bool applies = link == LinkKind::Rtu ? setting_.onRtu : setting_.onTcp;
   if (setting_.name == "none" || !applies || setting_.remaining == 0) return {};
-  if (setting_.remaining > 0 && --setting_.remaining == 0) applied = "(last) ";
+  if (setting_.remaining > 0) --setting_.remaining;
   if (!setting_.random) {
-    applied += setting_.name;
+    applied = setting_.name;
     return setting_.reply;
   }
   std::uniform_real_distribution<double> chance(0.0, 1.0);
   if (chance(random_) >= kRandomFaultRate) {
-    applied += setting_.name + ": none";
+    applied = setting_.name + ": none";
     return {};
   }
   std::vector<const Mode*> candidates;
@@ -173,7 +173,7 @@ Reply FaultPlan::Next(LinkKind link, std::string& applied) {
   int64_t value = drawn.value == Value::Milliseconds
                       ? std::uniform_int_distribution<int64_t>(100, 2000)(random_)
                       : kKnownCodes[std::uniform_int_distribution<size_t>(0, std::size(kKnownCodes) - 1)(random_)];
-  applied += setting_.name + ": " + drawn.name;
+  applied = setting_.name + ": " + drawn.name;
   if (drawn.value != Value::None) applied += "=" + std::to_string(value);
   return ReplyFor(drawn, value);
 }

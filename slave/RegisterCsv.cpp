@@ -2,13 +2,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 namespace varnetik::slave {
 
@@ -25,15 +25,15 @@ bool ParseUnsigned(const std::string& text, int base, uint32_t& number) {
 // "0x000A;10;$00FF;255": the hexadecimal and the decimal field of each pair must agree, so that a file
 // edited in one column only is not read with a guess.
 bool ParseRow(const std::string& line, uint16_t& address, uint16_t& value, std::string& what) {
-  std::array<std::string, 4> fields;
-  std::istringstream stream(line);
-  size_t count = 0;
-  for (std::string field; count < fields.size() + 1 && std::getline(stream, field, ';'); ++count) {
-    if (count < fields.size()) fields[count] = field;
-  }
-  if (count != 4) {
+  if (std::count(line.begin(), line.end(), ';') != 3) {
     what = "4 fields separated by ';' expected";
     return false;
+  }
+  std::array<std::string, 4> fields;
+  for (size_t k = 0, begin = 0; k < fields.size(); ++k) {
+    const size_t end = line.find(';', begin);
+    fields[k] = line.substr(begin, end - begin);
+    begin = end + 1;
   }
   uint32_t hexAddress = 0, decimalAddress = 0, hexValue = 0, decimalValue = 0;
   if (fields[0].rfind("0x", 0) != 0 || !ParseUnsigned(fields[0].substr(2), 16, hexAddress) ||
