@@ -54,7 +54,9 @@ SlaveServer::SlaveServer(const ServerSettings& settings, SlaveObserver* observer
 }
 
 SlaveServer::~SlaveServer() {
-  for (const Endpoint& connection : connections_) close(connection.fd);
+  for (const Endpoint& connection : connections_) {
+    if (connection.fd >= 0) close(connection.fd);
+  }
 }
 
 void SlaveServer::ServeSerial(int fd) { serial_.fd = fd; }
@@ -89,13 +91,15 @@ void SlaveServer::StopListening() {
 
 void SlaveServer::ResetConnections() {
   if (listenFd_ >= 0) AcceptClients();
-  while (!connections_.empty()) CloseConnection(connections_.front().id, true, "reset");
+  for (const Endpoint& connection : connections_) {
+    if (connection.fd >= 0) CloseConnection(connection.id, true, "reset");
+  }
+  DropClosedConnections();
 }
 
 void SlaveServer::Turn() {
   std::vector<pollfd> fds = PollSet();
-  std::vector<uint64_t> connectionIds;
-  for (const Endpoint& connection : connections_) connectionIds.push_back(connection.id);
+  const size_t connectionCount = connections_.size();
   if (poll(fds.data(), fds.size(), PollTimeoutMs()) < 0 && errno != EINTR) {
     FailSerial(std::string("poll: ") + std::strerror(errno));
     return;
@@ -122,25 +126,31 @@ void SlaveServer::Turn() {
       if ((events & POLLOUT) && !Flush(serial_)) FailSerial("writing to the line failed");
     }
     if (listenFd_ >= 0 && (fds[at++].revents & POLLIN)) AcceptClients();
-    for (size_t k = 0; k < connectionIds.size(); ++k) {
+    // Connections accepted above come after these; closed ones stay in place until the turn ends.
+    for (size_t k = 0; k < connectionCount; ++k) {
       const short events = fds[at + k].revents;
-      Endpoint* connection = Find(connectionIds[k]);
-      if (events == 0 || connection == nullptr) continue;
-      if ((events & POLLOUT) && !Flush(*connection)) {
-        CloseConnection(connectionIds[k], false, "closed: the client takes no answers");
+      Endpoint& connection = connections_[k];
+      if (events == 0 || connection.fd < 0) continue;
+      if ((events & POLLOUT) && !Flush(connection)) {
+        CloseConnection(connection.id, false, "closed: the client takes no answers");
         continue;
       }
       if (!(events & (POLLIN | POLLHUP | POLLERR))) continue;
-      if (ReadInto(*connection)) {
-        SplitTcpRequests(*connection);
+      if (ReadInto(connection)) {
+        SplitTcpRequests(connection);
       } else {
-        CloseConnection(connectionIds[k], false, "closed by the client");
+        CloseConnection(connection.id, false, "closed by the client");
       }
     }
   }
   const bool serialPending = !serial_.in.empty() || serial_.discarding;
   if (serial_.fd >= 0 && serialPending && NowMs() - serial_.lastInputMs >= settings_.rtuGapMs) EndSerialFrame();
   SendDueOutputs();
+  DropClosedConnections();
+}
+
+void SlaveServer::DropClosedConnections() {
+  std::erase_if(connections_, [](const Endpoint& connection) { return connection.fd < 0; });
 }
 
 std::vector<pollfd> SlaveServer::PollSet() const {
@@ -170,6 +180,8 @@ bool SlaveServer::ReadInto(Endpoint& endpoint) {
       endpoint.in.insert(endpoint.in.end(), chunk, chunk + n);
       endpoint.lastInputMs = NowMs();
       gotAny = true;
+      // A short read took all there was; what comes later makes the descriptor readable again.
+      if (static_cast<size_t>(n) < sizeof chunk) return true;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -247,7 +259,7 @@ void SlaveServer::AnswerRtu(const Bytes& frame) {
 }
 
 void SlaveServer::SplitTcpRequests(Endpoint& connection) {
-  while (connection.in.size() >= kMbapHeaderSize) {
+  while (connection.fd >= 0 && connection.in.size() >= kMbapHeaderSize) {
     const MbapHeader header = ReadMbapHeader(connection.in);
     if (!PlausibleMbapLength(header.length)) {
       const Bytes head(connection.in.begin(), connection.in.begin() + kMbapHeaderSize);
@@ -312,6 +324,12 @@ void SlaveServer::Schedule(uint64_t endpoint, const Reply& reply, const Bytes& b
     return;
   }
   const size_t pieces = static_cast<size_t>(std::max(1, reply.pieces));
+  if (reply.delayMs == 0 && pieces == 1) {
+    // Sent at once, not after the other answers of this turn: a late answer already waiting is overtaken,
+    // as it would be by a device that answers out of turn.
+    SendNow(endpoint, bytes);
+    return;
+  }
   for (size_t i = 0; i < pieces; ++i) {
     const size_t begin = bytes.size() * i / pieces;
     const size_t end = bytes.size() * (i + 1) / pieces;
@@ -333,13 +351,19 @@ void SlaveServer::SendDueOutputs() {
       CloseConnection(output.endpoint, reset, reset ? "reset, as the fault asks" : "closed, as the fault asks");
       continue;
     }
-    endpoint->out.insert(endpoint->out.end(), output.bytes.begin(), output.bytes.end());
-    if (Flush(*endpoint)) continue;
-    if (output.endpoint == 0) {
-      FailSerial("writing to the line failed");
-    } else {
-      CloseConnection(output.endpoint, false, "closed: sending failed");
-    }
+    SendNow(output.endpoint, output.bytes);
+  }
+}
+
+void SlaveServer::SendNow(uint64_t id, const Bytes& bytes) {
+  Endpoint* endpoint = Find(id);
+  if (endpoint == nullptr || bytes.empty()) return;
+  endpoint->out.insert(endpoint->out.end(), bytes.begin(), bytes.end());
+  if (Flush(*endpoint)) return;
+  if (id == 0) {
+    FailSerial("writing to the line failed");
+  } else {
+    CloseConnection(id, false, "closed: sending failed");
   }
 }
 
@@ -360,20 +384,22 @@ bool SlaveServer::Flush(Endpoint& endpoint) {
 
 SlaveServer::Endpoint* SlaveServer::Find(uint64_t id) {
   if (id == 0) return serial_.fd >= 0 ? &serial_ : nullptr;
-  auto it = std::find_if(connections_.begin(), connections_.end(), [&](const Endpoint& c) { return c.id == id; });
+  auto it = std::find_if(connections_.begin(), connections_.end(),
+                         [&](const Endpoint& c) { return c.id == id && c.fd >= 0; });
   return it == connections_.end() ? nullptr : &*it;
 }
 
 void SlaveServer::CloseConnection(uint64_t id, bool reset, const std::string& why) {
-  auto it = std::find_if(connections_.begin(), connections_.end(), [&](const Endpoint& c) { return c.id == id; });
-  if (it == connections_.end()) return;
+  Endpoint* it = id == 0 ? nullptr : Find(id);
+  if (it == nullptr) return;
   if (reset) {
     linger abort{1, 0};
     setsockopt(it->fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
   }
   close(it->fd);
+  // Dropped from the list when the turn ends, so that the loop over the connections is not disturbed.
+  it->fd = -1;
   const std::string name = it->name;
-  connections_.erase(it);
   std::erase_if(outputs_, [&](const Output& output) { return output.endpoint == id; });
   if (observer_ != nullptr) observer_->Event(name, why);
 }

@@ -75,7 +75,7 @@ class SlaveServer {
  private:
   struct Endpoint {
     uint64_t id = 0;  // 0 is the serial line
-    int fd = -1;
+    int fd = -1;      // -1 once closed
     std::string name;
     Bytes in;
     Bytes out;
@@ -104,6 +104,8 @@ class SlaveServer {
   Reply NextReply(LinkKind link, std::string& applied);
   void Schedule(uint64_t endpoint, const Reply& reply, const Bytes& bytes);
   void SendDueOutputs();
+  void SendNow(uint64_t endpoint, const Bytes& bytes);
+  void DropClosedConnections();
   bool Flush(Endpoint& endpoint);
   Endpoint* Find(uint64_t id);
   void CloseConnection(uint64_t id, bool reset, const std::string& why);
