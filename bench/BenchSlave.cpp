@@ -79,7 +79,7 @@ void BenchSlave::OpenTcpListener() {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   Require(bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0, "bind");
-  Require(listen(listenFd_, 4) == 0, "listen");
+  Require(listen(listenFd_, 64) == 0, "listen");
   socklen_t size = sizeof address;
   getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size);
   tcpPort_ = ntohs(address.sin_port);

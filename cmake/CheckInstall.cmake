@@ -19,6 +19,7 @@ endif()
 # Anything else installed, such as a test, benchmark or fuzz program, would end up in the package too.
 set(expected
   usr/bin/varnetik
+  usr/bin/varnetik-slave
   usr/share/applications/${APP_ID}.desktop
   usr/share/doc/varnetik/copyright
   usr/share/icons/hicolor/32x32/apps/${APP_ID}.png
@@ -53,6 +54,12 @@ expect_line(usr/share/metainfo/${APP_ID}.metainfo.xml
 expect_line(usr/share/metainfo/${APP_ID}.metainfo.xml "<url type=\"homepage\">https://")
 expect_line(usr/share/metainfo/${APP_ID}.metainfo.xml "<project_license>MIT</project_license>")
 expect_line(usr/share/doc/varnetik/copyright "^License: MIT$")
+# The package has no manual page for the slave; its --help is written as one and must work installed.
+execute_process(COMMAND ${SCRATCH}/usr/bin/varnetik-slave --help
+                RESULT_VARIABLE help_result OUTPUT_VARIABLE help_text ERROR_VARIABLE help_text)
+if(NOT help_result EQUAL 0 OR NOT help_text MATCHES "SYNOPSIS.*OPTIONS.*FAULT MODES.*EXIT STATUS")
+  string(APPEND failures "usr/bin/varnetik-slave --help (${help_result}) does not read like a manual page\n")
+endif()
 # A placeholder left unreplaced would be shown to users as it is.
 file(STRINGS ${SCRATCH}/usr/share/metainfo/${APP_ID}.metainfo.xml unreplaced REGEX "@[A-Z_]+@")
 if(unreplaced)

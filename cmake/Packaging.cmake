@@ -1,5 +1,7 @@
 # Installs the program the way a Linux desktop finds it, and builds a Debian package of that with CPack.
-# Only the executable and its desktop files are installed: tests, benchmarks and fuzz targets never are.
+# Only the executables and the window's desktop files are installed: tests, benchmarks and fuzz targets
+# never are. varnetik-slave, the slave simulator, comes along so that the window can be tried without a
+# device.
 include(GNUInstallDirs)
 
 # One reverse-DNS id names the desktop entry, the icon and the AppStream record, which refer to each other.
@@ -26,7 +28,7 @@ varnetik_xml_escape(VARNETIK_METAINFO_DONATION "${VARNETIK_DONATION_URL}")
 configure_file(${varnetik_metainfo_in}
                ${PROJECT_BINARY_DIR}/packaging/${VARNETIK_APP_ID}.metainfo.xml @ONLY)
 
-install(TARGETS varnetik RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS varnetik varnetik-slave RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${varnetik_packaging_dir}/${VARNETIK_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/assets/varnetik.png
@@ -56,7 +58,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Varnetik talks to one Modbus slave at a time, over a serial line (Modbus RTU) or over TCP\n\
 (Modbus TCP): it reads and writes registers and logs every request and response as a\n\
 hexadecimal dump. The program's texts are German. Serial ports need membership in the\n\
-group dialout.")
+group dialout. varnetik-slave, a Modbus slave simulator with fault injection, lets the\n\
+window be tried without a device (varnetik-slave --help).")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -75,10 +75,14 @@ class SerialPort {
   // closed port has nothing to wait on, so then it sleeps maxMs to keep a caller's polling loop from
   // spinning.
   void WaitForInput(int maxMs) const;
+  // The platform's handle of the open device, for a program that waits on it together with other
+  // input (a poll loop); it stays owned by this object. kNoHandle when closed.
+  intptr_t NativeHandle() const { return handle_; }
 
- private:
   // The platform's handle of the device: a file descriptor here, and wide enough for a Windows HANDLE.
   static constexpr intptr_t kNoHandle = -1;
+
+ private:
 
   intptr_t handle_ = kNoHandle;
   PortLockFile lock_;

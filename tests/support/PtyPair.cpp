@@ -1,33 +1,23 @@
 #include "tests/support/PtyPair.h"
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "slave/PseudoTerminal.h"
+
 namespace varnetik::testing {
 
 PtyPair::PtyPair(Settings settings) {
-  char name[128] = {};
-  if (openpty(&master_, &terminal_, name, nullptr, nullptr) != 0) {
+  slave::PseudoTerminal pair;
+  if (!slave::OpenPseudoTerminal(pair, settings == Settings::Raw)) {
     std::perror("openpty");
     std::abort();
   }
-  path_ = name;
-  if (settings == Settings::Raw) {
-    // No echo, no line editing, no CR/LF mapping, 8-bit clean.
-    termios raw{};
-    tcgetattr(terminal_, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(terminal_, TCSANOW, &raw);
-  }
-  // Only the master's file flags: termios requests on a master act on the terminal side.
-  fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-  fcntl(master_, F_SETFD, FD_CLOEXEC);
-  fcntl(terminal_, F_SETFD, FD_CLOEXEC);
+  master_ = pair.master;
+  terminal_ = pair.terminal;
+  path_ = pair.path;
 }
 
 PtyPair::~PtyPair() {

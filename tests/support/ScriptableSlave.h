@@ -1,16 +1,17 @@
-// A Modbus slave for the tests that can be told, request by request, how to misbehave. It serves RTU on
-// a pseudo-terminal (the program opens SerialPath()) and Modbus TCP on 127.0.0.1:TcpPort(), both from
-// one register map, on a thread of its own.
+// The product's slave (slave/SlaveServer) as the tests drive it: RTU on a pseudo-terminal (the program
+// opens SerialPath()) and Modbus TCP on 127.0.0.1:TcpPort(), both from one register map, on a thread of
+// its own, told request by request how to misbehave. It answers every unit id and lets blocks wrap past
+// 65535, so that the master's tests can reach every case of their own.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "slave/SlaveServer.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/SlaveFrames.h"
 
@@ -43,49 +44,29 @@ class ScriptableSlave {
   void ResetConnections();
 
  private:
-  struct Connection {
-    uint64_t id;
-    int fd;
-    Bytes in;
-  };
-  enum class OutputKind { Bytes, Close, Reset };
-  struct Output {
-    int64_t dueMs;
-    uint64_t connection;  // 0 is the serial line
-    OutputKind kind;
-    Bytes bytes;
+  class RequestLog : public slave::SlaveObserver {
+   public:
+    void Received(const std::string&, const Bytes& frame, const std::string&) override { frames.push_back(frame); }
+    void Answered(const std::string&, const Bytes&, const std::string&) override {}
+    void Event(const std::string&, const std::string&) override {}
+    std::vector<Bytes> frames;
   };
 
-  void Run();
-  void RunOnThread(const std::function<void()>& command);
-  bool AcceptClient();
-  void ReadSerial();
-  bool ReadClient(Connection& connection);
-  void AnswerSerialRequests();
-  void AnswerTcpRequests(Connection& connection);
-  Reply NextReply(const Bytes& request);
-  void Schedule(uint64_t connection, const Reply& reply, const Bytes& bytes);
-  void SendDueOutputs();
-  void CloseConnection(uint64_t id, bool reset);
-  int PollTimeoutMs() const;
+  // Runs command on the server's thread, in the order given; Call also waits for it to end.
+  void Post(std::function<void()> command) const;
+  void Call(const std::function<void()>& command) const;
+  void RunCommands();
 
   PtyPair pty_;
-  Bytes serialIn_;
   int listenFd_ = -1;
   int placeholderFd_ = -1;  // keeps the port taken after StopListening, so connects are refused
   uint16_t tcpPort_ = 0;
   int wakePipe_[2] = {-1, -1};
-  std::vector<Connection> connections_;
-  uint64_t nextConnectionId_ = 1;
-  std::vector<Output> outputs_;  // in due order
+  RequestLog log_;
+  slave::SlaveServer server_;
 
-  mutable std::mutex mutex_;  // guards everything below
-  RegisterMap registers_;
-  std::deque<Reply> script_;
-  std::vector<Bytes> requests_;
-  int accepted_ = 0;
-  std::vector<std::function<void()>> commands_;
-  bool stopping_ = false;
+  mutable std::mutex mutex_;  // guards commands_
+  mutable std::vector<std::function<void()>> commands_;
 
   std::thread thread_;
 };

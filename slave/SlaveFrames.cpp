@@ -1,7 +1,12 @@
-#include "tests/support/SlaveFrames.h"
+#include "slave/SlaveFrames.h"
 
-namespace varnetik::testing {
+namespace varnetik::slave {
 namespace {
+
+// The standard's limits: a read answer and a write-many request must fit the 253-byte PDU.
+constexpr uint16_t kMaxReadQuantity = 125;
+constexpr uint16_t kMaxWriteQuantity = 123;
+constexpr uint32_t kAddressCount = 65536;
 
 uint16_t Word(const Bytes& bytes, size_t at) { return static_cast<uint16_t>(bytes[at] << 8 | bytes[at + 1]); }
 
@@ -26,10 +31,37 @@ Bytes ReadAnswer(const Bytes& request, const std::vector<uint16_t>& table, const
 Bytes WriteMultipleAnswer(const Bytes& request, RegisterMap& registers) {
   uint16_t start = Word(request, 1);
   uint16_t quantity = Word(request, 3);
-  for (uint16_t k = 0; k < quantity && 6u + 2u * k + 1 < request.size(); ++k) {
+  for (uint16_t k = 0; k < quantity; ++k) {
     registers.holding[static_cast<uint16_t>(start + k)] = Word(request, 6 + 2u * k);
   }
   return Bytes(request.begin(), request.begin() + 5);
+}
+
+// Exception 3 for a quantity outside 1..maxQuantity, 2 for a block past the last address.
+uint8_t BlockFault(const Bytes& request, uint16_t maxQuantity, bool addressesWrap) {
+  uint16_t quantity = Word(request, 3);
+  if (quantity < 1 || quantity > maxQuantity) return kIllegalDataValue;
+  if (!addressesWrap && uint32_t{Word(request, 1)} + quantity > kAddressCount) return kIllegalDataAddress;
+  return 0;
+}
+
+// The exception code a request PDU earns, 0 when it can be carried out. A PDU whose length does not
+// match its function is an illegal value, as the standard has it for a malformed request.
+uint8_t RequestFault(const Bytes& request, bool addressesWrap) {
+  switch (request[0]) {
+    case 0x03:
+    case 0x04:
+      if (request.size() != 5) return kIllegalDataValue;
+      return BlockFault(request, kMaxReadQuantity, addressesWrap);
+    case 0x06:
+      return request.size() == 5 ? 0 : kIllegalDataValue;
+    case 0x10:
+      if (request.size() < 6 || request.size() != 6u + request[5]) return kIllegalDataValue;
+      if (request[5] != 2u * Word(request, 3)) return kIllegalDataValue;
+      return BlockFault(request, kMaxWriteQuantity, addressesWrap);
+    default:
+      return kIllegalFunction;
+  }
 }
 
 Bytes TcpFrame(uint16_t transactionId, uint16_t protocolId, uint8_t unitId, const Bytes& pdu) {
@@ -58,9 +90,13 @@ uint16_t SlaveCrc16(const uint8_t* bytes, size_t count) {
 }
 
 Bytes AnswerPdu(const Bytes& request, RegisterMap& registers, const Reply& reply) {
-  uint8_t functionCode = request.empty() ? 0 : request[0];
+  if (request.empty()) return ExceptionPdu(0, kIllegalFunction);
+  uint8_t functionCode = request[0];
   if (reply.kind == Misbehaviour::Exception || reply.exceptionCode != 0) {
     return ExceptionPdu(functionCode, reply.exceptionCode);
+  }
+  if (uint8_t code = RequestFault(request, registers.addressesWrap); code != 0) {
+    return ExceptionPdu(functionCode, code);
   }
   switch (functionCode) {
     case 0x03:
@@ -70,10 +106,8 @@ Bytes AnswerPdu(const Bytes& request, RegisterMap& registers, const Reply& reply
     case 0x06:
       registers.holding[Word(request, 1)] = Word(request, 3);
       return request;
-    case 0x10:
-      return WriteMultipleAnswer(request, registers);
     default:
-      return ExceptionPdu(functionCode, 1);
+      return WriteMultipleAnswer(request, registers);
   }
 }
 
@@ -134,4 +168,4 @@ Bytes FrameTcpAnswer(uint16_t transactionId, uint8_t unitId, const Bytes& pdu, c
   return out;
 }
 
-}  // namespace varnetik::testing
+}  // namespace varnetik::slave

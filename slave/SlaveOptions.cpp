@@ -1,0 +1,217 @@
+#include "slave/SlaveOptions.h"
+
+#include <arpa/inet.h>
+
+#include <charconv>
+#include <functional>
+#include <map>
+
+#include "serial/TermiosLine.h"
+#include "slave/SlaveServer.h"
+
+namespace varnetik::slave {
+
+namespace {
+
+bool ParseNumber(const std::string& text, int64_t low, int64_t high, int64_t& number) {
+  const char* end = text.data() + text.size();
+  auto [at, failure] = std::from_chars(text.data(), end, number);
+  return failure == std::errc() && at == end && !text.empty() && number >= low && number <= high;
+}
+
+bool ParseListen(const std::string& text, SlaveOptions& options) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos) return false;
+  in_addr address{};
+  int64_t port = 0;
+  if (inet_pton(AF_INET, text.substr(0, colon).c_str(), &address) != 1) return false;
+  if (!ParseNumber(text.substr(colon + 1), 0, 65535, port)) return false;
+  options.listenHost = text.substr(0, colon);
+  options.listenPort = static_cast<uint16_t>(port);
+  return true;
+}
+
+using ValueReader = std::function<bool(const std::string& value, SlaveOptions& options, std::string& error)>;
+
+// Each option that takes a value, with what it does to the options; false with error when the value is bad.
+const std::map<std::string, ValueReader>& ValueOptions() {
+  static const std::map<std::string, ValueReader> readers = {
+      {"--port", [](const std::string& v, SlaveOptions& o, std::string&) { o.port = v; return !v.empty(); }},
+      {"--baud",
+       [](const std::string& v, SlaveOptions& o, std::string&) {
+         speed_t speed{};
+         return ParseNumber(v, 1, 4000000, o.baudRate) && TermiosSpeedForBaud(o.baudRate, speed);
+       }},
+      {"--parity",
+       [](const std::string& v, SlaveOptions& o, std::string&) {
+         if (v != "N" && v != "E" && v != "O") return false;
+         o.parity = v[0];
+         return true;
+       }},
+      {"--data-bits", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseNumber(v, 7, 8, o.dataBits); }},
+      {"--stop-bits", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseNumber(v, 1, 2, o.stopBits); }},
+      {"--listen", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseListen(v, o); }},
+      {"--unit",
+       [](const std::string& v, SlaveOptions& o, std::string&) {
+         int64_t unit = 0;
+         if (v == "any") {
+           o.unitId = ServerSettings::kAnyUnit;
+           return true;
+         }
+         if (!ParseNumber(v, 1, 247, unit)) return false;
+         o.unitId = static_cast<int>(unit);
+         return true;
+       }},
+      {"--load", [](const std::string& v, SlaveOptions& o, std::string&) { o.loadPath = v; return !v.empty(); }},
+      {"--save", [](const std::string& v, SlaveOptions& o, std::string&) { o.savePath = v; return !v.empty(); }},
+      {"--fault",
+       [](const std::string& v, SlaveOptions& o, std::string& error) {
+         o.faultText = v;
+         return ParseFault(v, o.fault, error);
+       }},
+  };
+  return readers;
+}
+
+const std::map<std::string, const char*> kExpected = {
+    {"--port", "a device such as /dev/ttyUSB0"},
+    {"--baud", "a baud rate such as 9600 or 19200"},
+    {"--parity", "N, E or O"},
+    {"--data-bits", "7 or 8"},
+    {"--stop-bits", "1 or 2"},
+    {"--listen", "an IPv4 address and a port, as in 127.0.0.1:1502"},
+    {"--unit", "a slave id from 1 to 247, or any"},
+    {"--load", "a file name"},
+    {"--save", "a file name"},
+    {"--fault", "MODE or MODE:N, see --help"},
+};
+
+bool CheckCombination(const SlaveOptions& options, bool lineSettingsGiven, std::string& error) {
+  if (options.pty && !options.port.empty()) {
+    error = "--pty and --port exclude each other: one serial line at a time";
+  } else if (lineSettingsGiven && !options.pty && options.port.empty()) {
+    error = "--baud, --parity, --data-bits and --stop-bits need --port or --pty";
+  } else if (!options.pty && options.port.empty() && options.listenHost.empty()) {
+    error = "nothing to serve: give --pty, --port DEVICE or --listen ADDRESS:PORT";
+  }
+  return error.empty();
+}
+
+}  // namespace
+
+bool ParseSlaveOptions(const std::vector<std::string>& arguments, SlaveOptions& options, std::string& error) {
+  options = SlaveOptions{};
+  bool lineSettingsGiven = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    std::string name = arguments[i];
+    if (name == "--help" || name == "-h") {
+      options.help = true;
+      return true;
+    }
+    if (name == "--pty" || name == "--quiet") {
+      (name == "--pty" ? options.pty : options.quiet) = true;
+      continue;
+    }
+    // --name=value and --name value alike.
+    std::string value;
+    const size_t equals = name.find('=');
+    const bool inline_value = name.rfind("--", 0) == 0 && equals != std::string::npos;
+    if (inline_value) {
+      value = name.substr(equals + 1);
+      name = name.substr(0, equals);
+    }
+    auto reader = ValueOptions().find(name);
+    if (reader == ValueOptions().end()) {
+      error = "unknown option '" + name + "'";
+      return false;
+    }
+    if (!inline_value) {
+      if (i + 1 == arguments.size()) {
+        error = name + " needs a value: " + kExpected.at(name);
+        return false;
+      }
+      value = arguments[++i];
+    }
+    std::string why;
+    if (!reader->second(value, options, why)) {
+      error = name + " " + value + ": " + (why.empty() ? std::string("expected ") + kExpected.at(name) : why);
+      return false;
+    }
+    lineSettingsGiven = lineSettingsGiven || name == "--baud" || name == "--parity" || name == "--data-bits" ||
+                        name == "--stop-bits";
+  }
+  return CheckCombination(options, lineSettingsGiven, error);
+}
+
+std::string SlaveHelpText() {
+  return std::string(
+             "NAME\n"
+             "  varnetik-slave - a Modbus slave simulator with fault injection, for trying a master\n"
+             "\n"
+             "SYNOPSIS\n"
+             "  varnetik-slave --pty [OPTION]...\n"
+             "  varnetik-slave --port DEVICE [--baud N] [--parity N|E|O] [--data-bits 7|8] [--stop-bits 1|2]\n"
+             "                 [OPTION]...\n"
+             "  varnetik-slave --listen ADDRESS:PORT [OPTION]...\n"
+             "\n"
+             "DESCRIPTION\n"
+             "  Answers Modbus RTU on a serial line and/or Modbus TCP from one register map of 65536 holding\n"
+             "  and 65536 input registers. Function codes 03 (read holding registers), 04 (read input\n"
+             "  registers), 06 (write one register) and 16 (write registers) are served; any other function\n"
+             "  code gets exception 01, a block past address 65535 exception 02, a quantity outside the\n"
+             "  standard's limits (reads 1 to 125, writes 1 to 123) or a malformed request exception 03.\n"
+             "  Input register 0 counts the seconds since the start, input register 1 ramps from 0 to 99\n"
+             "  in steps of 100 ms, so that a reading shows life.\n"
+             "\n"
+             "  To try the Varnetik window without hardware, start 'varnetik-slave --pty', type the path it\n"
+             "  prints into \"RTU Port\", press \"Verbinden\", then \"Lesen\".\n"
+             "\n"
+             "  Every request and answer is printed as one line: the time, the link (RTU or TCP#n for the\n"
+             "  n-th connection), RX or TX, the bytes in hexadecimal and the fault applied, if any.\n"
+             "\n"
+             "OPTIONS\n"
+             "  --pty                a new pseudo-terminal as the serial line; the first line printed is\n"
+             "                       the path of its terminal side, for the master to open\n"
+             "  --port DEVICE        the serial device to serve, e.g. /dev/ttyUSB0, opened exclusively\n"
+             "  --baud N             baud rate, default 9600\n"
+             "  --parity N|E|O       none, even or odd, default N\n"
+             "  --data-bits 7|8      default 8\n"
+             "  --stop-bits 1|2      default 1\n"
+             "  --listen ADDRESS:PORT\n"
+             "                       Modbus TCP on this IPv4 address and port, e.g. 127.0.0.1:1502, for\n"
+             "                       several clients at once; port 0 takes a free one. The line\n"
+             "                       'listening on ADDRESS:PORT' tells which\n"
+             "  --unit N|any         the slave id answered, 1 to 247, default 1. On RTU requests for other\n"
+             "                       ids are ignored, as on a real bus; on TCP they get exception 0B\n"
+             "                       (unit 255 is always answered). 'any' answers every id\n"
+             "  --load FILE          holding registers from a CSV file as the Varnetik window saves a\n"
+             "                       table (\"Adresse;Adresse dez.;Hex;Dezimal\"); others start at 0\n"
+             "  --save FILE          on exit, the holding registers that are not 0 into FILE, in the\n"
+             "                       same format\n"
+             "  --fault MODE[:N]     answer with this fault from the start; with :N only the next N\n"
+             "                       requests, then correctly again\n"
+             "  --quiet              no line per request, answer or connection\n"
+             "  --help               this text\n"
+             "  Options with a value also take the form --option=value.\n"
+             "\n"
+             "FAULT MODES\n") +
+         FaultModeHelp() +
+         "  A mode meant for one link leaves the other link's answers correct, and N counts only the\n"
+         "  requests it applies to.\n"
+         "\n"
+         "COMMANDS\n"
+         "  Lines on standard input change the fault while the slave runs:\n"
+         "  fault MODE[:N]       from now on, as --fault; 'fault none' ends any fault\n"
+         "\n"
+         "EXIT STATUS\n"
+         "  0  stopped by Ctrl+C (SIGINT) or SIGTERM; the pseudo-terminal is removed, --save written\n"
+         "  1  the serial port, the TCP address, the --load or the --save file could not be used\n"
+         "  2  bad arguments\n"
+         "\n"
+         "EXAMPLES\n"
+         "  varnetik-slave --pty\n"
+         "  varnetik-slave --port /dev/ttyUSB0 --baud 19200 --parity E --unit 5 --load plant.csv\n"
+         "  varnetik-slave --listen 127.0.0.1:1502 --fault late=1500:3\n";
+}
+
+}  // namespace varnetik::slave

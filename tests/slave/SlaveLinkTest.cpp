@@ -1,0 +1,224 @@
+// varnetik-slave as a libmodbus master meets it, over RTU on its --pty and over Modbus TCP: reads and
+// writes, every exception it answers, and every fault mode steered through its standard input.
+#include <gtest/gtest.h>
+#include <modbus.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "tests/slave/SlaveProcess.h"
+
+namespace varnetik::testing {
+namespace {
+
+enum class Link { Rtu, Tcp };
+
+std::string LinkName(Link link) { return link == Link::Rtu ? "Rtu" : "Tcp"; }
+void PrintTo(Link link, std::ostream* os) { *os << LinkName(link); }
+
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// A slave on the link with a libmodbus master connected to it.
+class SlaveOnLink {
+ public:
+  explicit SlaveOnLink(Link link, std::vector<std::string> arguments = {"--quiet"}) : link_(link) {
+    arguments.push_back(link == Link::Rtu ? "--pty" : "--listen=127.0.0.1:0");
+    slave_ = std::make_unique<SlaveProcess>(arguments);
+    Connect();
+  }
+  ~SlaveOnLink() { CloseMaster(master_); }
+
+  void Connect() {
+    CloseMaster(master_);
+    master_ = link_ == Link::Rtu ? RtuMaster(slave_->PtyPath()) : TcpMaster(slave_->TcpPort());
+  }
+
+  modbus_t* master() { return master_; }
+  SlaveProcess& slave() { return *slave_; }
+
+ private:
+  Link link_;
+  std::unique_ptr<SlaveProcess> slave_;
+  modbus_t* master_ = nullptr;
+};
+
+class SlaveLinkTest : public ::testing::TestWithParam<Link> {};
+
+TEST_P(SlaveLinkTest, WritesOneAndManyAndReadsThemBack) {
+  SlaveOnLink on(GetParam());
+  modbus_t* master = on.master();
+  ASSERT_EQ(modbus_write_register(master, 10, 0xBEEF), 1) << modbus_strerror(errno);
+  std::vector<uint16_t> values(123);
+  for (size_t k = 0; k < values.size(); ++k) values[k] = static_cast<uint16_t>(0x8000 + 7 * k);
+  // The last 123 addresses: a block may end at 65535.
+  ASSERT_EQ(modbus_write_registers(master, 65413, 123, values.data()), 123) << modbus_strerror(errno);
+
+  uint16_t read[125] = {};
+  ASSERT_EQ(modbus_read_registers(master, 65411, 125, read), 125) << modbus_strerror(errno);
+  EXPECT_EQ(std::vector<uint16_t>(read + 2, read + 125), values);
+  ASSERT_EQ(modbus_read_registers(master, 9, 3, read), 3);
+  EXPECT_EQ(std::vector<uint16_t>(read, read + 3), (std::vector<uint16_t>{0, 0xBEEF, 0}));
+}
+
+// Input register 1 ramps one step every 100 ms; input registers without a role stay 0.
+TEST_P(SlaveLinkTest, InputRegistersShowLife) {
+  SlaveOnLink on(GetParam());
+  uint16_t first[3] = {};
+  uint16_t later[3] = {};
+  ASSERT_EQ(modbus_read_input_registers(on.master(), 0, 3, first), 3) << modbus_strerror(errno);
+  Pause(350);
+  ASSERT_EQ(modbus_read_input_registers(on.master(), 0, 3, later), 3) << modbus_strerror(errno);
+  EXPECT_NE(first[1], later[1]);
+  EXPECT_LT(later[1], 100);
+  EXPECT_EQ(later[2], 0);
+}
+
+TEST(SlaveTcpTest, ServesSeveralMastersAtOnce) {
+  SlaveOnLink on(Link::Tcp);
+  std::vector<modbus_t*> masters;
+  for (int k = 0; k < 8; ++k) masters.push_back(TcpMaster(on.slave().TcpPort()));
+  for (int round = 0; round < 3; ++round) {
+    for (size_t k = 0; k < masters.size(); ++k) {
+      ASSERT_EQ(modbus_write_register(masters[k], static_cast<int>(k), static_cast<uint16_t>(round)), 1);
+    }
+  }
+  uint16_t read[8] = {};
+  ASSERT_EQ(modbus_read_registers(masters[3], 0, 8, read), 8);
+  EXPECT_EQ(std::vector<uint16_t>(read, read + 8), std::vector<uint16_t>(8, 2));
+  for (modbus_t* master : masters) CloseMaster(master);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, SlaveLinkTest, ::testing::Values(Link::Rtu, Link::Tcp),
+                         [](const auto& info) { return LinkName(info.param); });
+
+// Requests sent as they are, past libmodbus's own checks, and the exception code of the answer.
+struct ExceptionCase {
+  const char* name;
+  std::vector<uint8_t> pdu;
+  uint8_t code;
+};
+void PrintTo(const ExceptionCase& c, std::ostream* os) { *os << c.name; }
+
+class SlaveExceptionTest : public ::testing::TestWithParam<std::tuple<Link, ExceptionCase>> {};
+
+TEST_P(SlaveExceptionTest, AnswersTheStandardsCode) {
+  const auto& [link, c] = GetParam();
+  SlaveOnLink on(link);
+  std::vector<uint8_t> request{1};
+  request.insert(request.end(), c.pdu.begin(), c.pdu.end());
+  ASSERT_GT(modbus_send_raw_request(on.master(), request.data(), static_cast<int>(request.size())), 0);
+  uint8_t answer[MODBUS_MAX_ADU_LENGTH] = {};
+  const int length = modbus_receive_confirmation(on.master(), answer);
+  const int header = modbus_get_header_length(on.master());
+  ASSERT_GT(length, header + 1) << modbus_strerror(errno);
+  EXPECT_EQ(answer[header], c.pdu[0] | 0x80);
+  EXPECT_EQ(answer[header + 1], c.code);
+}
+
+const ExceptionCase kExceptionCases[] = {
+    {"ReadCoilsUnknown", {0x01, 0x00, 0x00, 0x00, 0x08}, 1},
+    {"ReadDeviceIdUnknown", {0x2B, 0x0E, 0x01, 0x00}, 1},
+    {"ReadPastLastAddress", {0x03, 0xFF, 0xFF, 0x00, 0x02}, 2},
+    {"ReadInputPastLastAddress", {0x04, 0xFF, 0x90, 0x00, 0x7D}, 2},
+    {"WriteManyPastLastAddress", {0x10, 0xFF, 0xFF, 0x00, 0x02, 0x04, 0x00, 0x01, 0x00, 0x02}, 2},
+    {"ReadNone", {0x03, 0x00, 0x00, 0x00, 0x00}, 3},
+    {"Read126", {0x04, 0x00, 0x00, 0x00, 0x7E}, 3},
+    {"QuantityJudgedBeforeAddress", {0x03, 0xFF, 0xFF, 0x00, 0x7E}, 3},
+    {"WriteManyNone", {0x10, 0x00, 0x00, 0x00, 0x00, 0x00}, 3},
+    {"WriteManyByteCountNotTwiceQuantity", {0x10, 0x00, 0x00, 0x00, 0x02, 0x03, 0x00, 0x01, 0x00}, 3},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, SlaveExceptionTest,
+                         ::testing::Combine(::testing::Values(Link::Rtu, Link::Tcp),
+                                            ::testing::ValuesIn(kExceptionCases)),
+                         [](const auto& info) {
+                           return LinkName(std::get<0>(info.param)) + std::get<1>(info.param).name;
+                         });
+
+// A fault for one request, typed on the slave's standard input, as a libmodbus read of two registers
+// sees it and as the slave's log shows the answer; the read after it is answered correctly again.
+struct FaultCase {
+  const char* name;
+  Link link;
+  const char* mode;
+  int expectedErrno;       // 0: the read succeeds
+  const char* answerTail;  // how the slave's log line of the answer ends
+};
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+class SlaveFaultTest : public ::testing::TestWithParam<FaultCase> {};
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+TEST_P(SlaveFaultTest, SeenByLibmodbusForOneRequest) {
+  const FaultCase& c = GetParam();
+  SlaveOnLink on(c.link, {});
+  ASSERT_EQ(modbus_write_register(on.master(), 1, 0x1234), 1);
+  ASSERT_TRUE(on.slave().Fault(std::string(c.mode) + ":1"));
+
+  uint16_t read[2] = {};
+  errno = 0;
+  const int rc = modbus_read_registers(on.master(), 0, 2, read);
+  if (c.expectedErrno == 0) {
+    EXPECT_EQ(rc, 2) << modbus_strerror(errno);
+    EXPECT_EQ(read[1], 0x1234);
+  } else {
+    EXPECT_EQ(rc, -1);
+    EXPECT_EQ(errno, c.expectedErrno) << modbus_strerror(errno);
+  }
+  // The slave logs the answer, or its absence, on the line after the request.
+  on.slave().LineContaining(" RX ");
+  const std::string answer = on.slave().LineStartingWith("");
+  EXPECT_TRUE(EndsWith(answer, c.answerTail)) << answer;
+
+  // Whatever of the faulted answer is still under way arrives and is dropped; a TCP master reconnects.
+  Pause(450);
+  modbus_flush(on.master());
+  if (c.link == Link::Tcp) on.Connect();
+  read[1] = 0;
+  EXPECT_EQ(modbus_read_registers(on.master(), 0, 2, read), 2) << modbus_strerror(errno);
+  EXPECT_EQ(read[1], 0x1234);
+}
+
+// libmodbus reads a TCP answer by its function code's lengths and checks only the transaction id, so a
+// wrong MBAP length, unit id or protocol id passes it unseen; the log shows what was sent.
+const FaultCase kFaultCases[] = {
+    {"RtuSilent", Link::Rtu, "silent", ETIMEDOUT, "-- no answer  [fault silent]"},
+    {"RtuLate", Link::Rtu, "late=600", ETIMEDOUT, "[fault late=600]"},
+    {"RtuSplit", Link::Rtu, "split", 0, "[fault split]"},
+    {"RtuCrc", Link::Rtu, "crc", EMBBADCRC, "01 03 04 00 00 12 34 F7 BB  [fault crc]"},
+    {"RtuByteCount", Link::Rtu, "bytecount", EMBBADCRC, "[fault bytecount]"},
+    {"RtuShort", Link::Rtu, "short", ETIMEDOUT, "01 03 04 00 00 12 34 F7  [fault short]"},
+    {"RtuExtra", Link::Rtu, "extra", 0, "01 03 04 00 00 12 34 F7 44 00  [fault extra]"},
+    {"RtuException6", Link::Rtu, "exception=6", EMBXSBUSY, "[fault exception=6]"},
+    {"RtuTcpOnlyModeAnswersCorrectly", Link::Rtu, "reset", 0, "TX 01 03 04 00 00 12 34 F7 44"},
+    {"TcpSilent", Link::Tcp, "silent", ETIMEDOUT, "-- no answer  [fault silent]"},
+    {"TcpLate", Link::Tcp, "late=600", ETIMEDOUT, "[fault late=600]"},
+    {"TcpSplit", Link::Tcp, "split", 0, "[fault split]"},
+    {"TcpByteCount", Link::Tcp, "bytecount", EMBBADDATA, "00 00 00 07 01 03 02 00 00 12 34  [fault bytecount]"},
+    {"TcpShort", Link::Tcp, "short", ETIMEDOUT, "00 00 00 06 01 03 04 00 00 12  [fault short]"},
+    {"TcpExtra", Link::Tcp, "extra", 0, "00 00 00 08 01 03 04 00 00 12 34 00  [fault extra]"},
+    {"TcpException11", Link::Tcp, "exception=11", EMBXGTAR, "00 00 00 03 01 83 0B  [fault exception=11]"},
+    {"TcpTransactionId", Link::Tcp, "tid", EMBBADDATA, "[fault tid]"},
+    {"TcpUnitId", Link::Tcp, "unit", 0, "00 00 00 07 02 03 04 00 00 12 34  [fault unit]"},
+    {"TcpStale", Link::Tcp, "stale", EMBBADDATA, "[fault stale]"},
+    {"TcpProtocolId", Link::Tcp, "protocol", 0, "00 01 00 07 01 03 04 00 00 12 34  [fault protocol]"},
+    {"TcpMbapLength", Link::Tcp, "length", ETIMEDOUT, "00 00 00 00 01  [fault length]"},
+    {"TcpClose", Link::Tcp, "close", ECONNRESET, "-- no answer  [fault close]"},
+    {"TcpReset", Link::Tcp, "reset", ECONNRESET, "-- no answer  [fault reset]"},
+    {"TcpRtuOnlyModeAnswersCorrectly", Link::Tcp, "crc", 0, "00 00 00 07 01 03 04 00 00 12 34"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, SlaveFaultTest, ::testing::ValuesIn(kFaultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace varnetik::testing

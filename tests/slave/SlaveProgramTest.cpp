@@ -1,0 +1,214 @@
+// varnetik-slave as a program: its command line and exit statuses, a clean stop by signal, the unit id
+// it answers, the register file it loads and saves, and the random fault mode's repeatability.
+#include <gtest/gtest.h>
+#include <modbus.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/slave/SlaveProcess.h"
+
+namespace varnetik::testing {
+namespace {
+
+struct ArgumentCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  int status;
+  const char* message;  // part of what standard error (status != 0) or output (status 0) says
+};
+void PrintTo(const ArgumentCase& c, std::ostream* os) { *os << c.name; }
+
+class SlaveArgumentTest : public ::testing::TestWithParam<ArgumentCase> {};
+
+TEST_P(SlaveArgumentTest, ExitStatusAndMessage) {
+  const ArgumentCase& c = GetParam();
+  const SlaveRun run = RunSlaveToEnd(c.arguments);
+  EXPECT_EQ(run.status, c.status) << run.err;
+  EXPECT_NE((c.status == 0 ? run.out : run.err).find(c.message), std::string::npos) << run.out << run.err;
+}
+
+const ArgumentCase kArgumentCases[] = {
+    {"Help", {"--help"}, 0, "EXIT STATUS"},
+    {"NothingToServe", {}, 2, "nothing to serve: give --pty, --port DEVICE or --listen ADDRESS:PORT"},
+    {"UnknownOption", {"--pty", "--verbose"}, 2, "unknown option '--verbose'"},
+    {"MissingValue", {"--pty", "--unit"}, 2, "--unit needs a value: a slave id from 1 to 247, or any"},
+    {"PtyAndPort", {"--pty", "--port", "/dev/ttyS0"}, 2, "--pty and --port exclude each other"},
+    {"LineSettingsWithoutLine", {"--listen", "127.0.0.1:0", "--baud", "19200"}, 2, "need --port or --pty"},
+    {"BaudWithoutSpeed", {"--pty", "--baud", "12345"}, 2, "--baud 12345: expected a baud rate"},
+    {"ParityLowerCase", {"--pty", "--parity", "e"}, 2, "--parity e: expected N, E or O"},
+    {"DataBits9", {"--pty", "--data-bits=9"}, 2, "--data-bits 9: expected 7 or 8"},
+    {"Unit0", {"--pty", "--unit", "0"}, 2, "--unit 0: expected a slave id from 1 to 247, or any"},
+    {"ListenHostName", {"--listen", "localhost:1502"}, 2, "--listen localhost:1502: expected an IPv4 address"},
+    {"UnknownFault", {"--pty", "--fault", "slow"}, 2, "unknown fault mode 'slow'"},
+    {"FaultCountZero", {"--pty", "--fault", "crc:0"}, 2, "the count after ':' must be a number from 1"},
+    {"LateWithoutValue", {"--pty", "--fault", "late"}, 2, "fault mode 'late' needs a value"},
+    {"PortMissing", {"--port", "/dev/varnetik-no-such-port"}, 1, "cannot open /dev/varnetik-no-such-port"},
+    {"PortNotATerminal", {"--port", "/dev/null"}, 1, "cannot open /dev/null"},
+    {"LoadMissing", {"--pty", "--load", "/nonexistent/registers.csv"}, 1, "--load /nonexistent/registers.csv"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, SlaveArgumentTest, ::testing::ValuesIn(kArgumentCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SlaveProgramTest, AddressInUseIsAnOpenFailure) {
+  SlaveProcess first({"--listen", "127.0.0.1:0", "--quiet"});
+  const SlaveRun second = RunSlaveToEnd({"--listen", "127.0.0.1:" + std::to_string(first.TcpPort())});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_NE(second.err.find("cannot listen on 127.0.0.1:"), std::string::npos) << second.err;
+}
+
+class SlaveSignalTest : public ::testing::TestWithParam<int> {};
+
+// The pseudo-terminal goes with the slave, and a master that had it open sees the line end.
+TEST_P(SlaveSignalTest, StopsCleanlyAndRemovesThePseudoTerminal) {
+  SlaveProcess slave({"--pty", "--listen", "127.0.0.1:0"});
+  modbus_t* master = RtuMaster(slave.PtyPath());
+  uint16_t value = 0;
+  ASSERT_EQ(modbus_read_registers(master, 0, 1, &value), 1);
+  EXPECT_EQ(slave.Stop(GetParam()), 0);
+  struct stat info {};
+  EXPECT_NE(stat(slave.PtyPath().c_str(), &info), 0) << slave.PtyPath() << " is still there";
+  EXPECT_EQ(modbus_read_registers(master, 0, 1, &value), -1);
+  CloseMaster(master);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SlaveSignalTest, ::testing::Values(SIGINT, SIGTERM),
+                         [](const auto& info) { return std::string(info.param == SIGINT ? "Sigint" : "Sigterm"); });
+
+// RTU requests for another id are ignored as on a bus; TCP ones get exception 0B, unit 255 is answered.
+struct UnitCase {
+  const char* name;
+  const char* unitOption;
+  bool rtu;
+  int requestUnit;
+  int expectedErrno;  // 0: answered
+};
+void PrintTo(const UnitCase& c, std::ostream* os) { *os << c.name; }
+
+class SlaveUnitTest : public ::testing::TestWithParam<UnitCase> {};
+
+TEST_P(SlaveUnitTest, AnswersOnlyItsUnit) {
+  const UnitCase& c = GetParam();
+  SlaveProcess slave({c.rtu ? "--pty" : "--listen=127.0.0.1:0", "--unit", c.unitOption, "--quiet"});
+  modbus_t* master = c.rtu ? RtuMaster(slave.PtyPath()) : TcpMaster(slave.TcpPort());
+  modbus_set_slave(master, c.requestUnit);
+  uint16_t value = 0;
+  errno = 0;
+  const int rc = modbus_read_registers(master, 0, 1, &value);
+  EXPECT_EQ(rc, c.expectedErrno == 0 ? 1 : -1);
+  EXPECT_EQ(c.expectedErrno == 0 ? 0 : errno, c.expectedErrno) << modbus_strerror(errno);
+  CloseMaster(master);
+}
+
+const UnitCase kUnitCases[] = {
+    {"RtuOwnUnit", "5", true, 5, 0},
+    {"RtuOtherUnitIgnored", "5", true, 1, ETIMEDOUT},
+    {"RtuAnyUnit", "any", true, 247, 0},
+    {"TcpOwnUnit", "5", false, 5, 0},
+    {"TcpOtherUnitGatewayException", "5", false, 1, EMBXGTAR},
+    {"TcpUnit255", "5", false, 255, 0},
+    {"TcpAnyUnit", "any", false, 17, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, SlaveUnitTest, ::testing::ValuesIn(kUnitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+std::string FileText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string ScratchPath(const std::string& name) {
+  return ::testing::TempDir() + "varnetik-slave-" + std::to_string(getpid()) + "-" + name;
+}
+
+// A file as the window exports it, the wrapped addresses of a read at 65535 included, is served; the
+// registers written meanwhile and the loaded ones come back in the same format.
+TEST(SlaveProgramTest, LoadsAndSavesTheWindowsCsvFormat) {
+  const std::string in = ScratchPath("in.csv");
+  const std::string out = ScratchPath("out.csv");
+  std::ofstream(in, std::ios::binary) << "Adresse;Adresse dez.;Hex;Dezimal\r\n"
+                                         "0xFFFF;65535;$00FF;255\r\n"
+                                         "0x0000;0;$FFFF;65535\r\n"
+                                         "0x000A;10;$1234;4660\r\n";
+  SlaveProcess slave({"--listen=127.0.0.1:0", "--load", in, "--save", out, "--quiet"});
+  modbus_t* master = TcpMaster(slave.TcpPort());
+  uint16_t read[2] = {};
+  ASSERT_EQ(modbus_read_registers(master, 9, 2, read), 2);
+  EXPECT_EQ(read[1], 0x1234);
+  ASSERT_EQ(modbus_write_register(master, 0x000A, 0), 1);
+  ASSERT_EQ(modbus_write_register(master, 0x0100, 0xABCD), 1);
+  CloseMaster(master);
+  ASSERT_EQ(slave.Stop(SIGTERM), 0) << slave.ErrorOutput();
+
+  EXPECT_EQ(FileText(out),
+            "Adresse;Adresse dez.;Hex;Dezimal\r\n"
+            "0x0000;0;$FFFF;65535\r\n"
+            "0x0100;256;$ABCD;43981\r\n"
+            "0xFFFF;65535;$00FF;255\r\n");
+  std::remove(in.c_str());
+  std::remove(out.c_str());
+}
+
+struct CsvCase {
+  const char* name;
+  const char* text;
+  const char* message;
+};
+void PrintTo(const CsvCase& c, std::ostream* os) { *os << c.name; }
+
+class SlaveCsvRefusalTest : public ::testing::TestWithParam<CsvCase> {};
+
+// A file that does not say one thing in both columns is refused with its line, not read with a guess.
+TEST_P(SlaveCsvRefusalTest, NamesTheLine) {
+  const std::string path = ScratchPath("bad.csv");
+  std::ofstream(path, std::ios::binary) << GetParam().text;
+  const SlaveRun run = RunSlaveToEnd({"--pty", "--load", path});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+  std::remove(path.c_str());
+}
+
+const CsvCase kCsvCases[] = {
+    {"NoHeader", "0x0001;1;$0001;1\r\n", "line 1: the header"},
+    {"HexAndDecimalAddressDiffer", "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;2;$0001;1\r\n", "line 2: address"},
+    {"HexAndDecimalValueDiffer", "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$0001;2\r\n", "line 2: value"},
+    {"ValueTooLarge", "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$10000;65536\r\n", "line 2: value"},
+    {"FiveFields", "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$0001;1;\r\n", "line 2: 4 fields"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, SlaveCsvRefusalTest, ::testing::ValuesIn(kCsvCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The faults that random=SEED draws for twelve RTU requests, as the slave's log names them.
+std::vector<std::string> DrawnFaults(const std::string& mode) {
+  SlaveProcess slave({"--pty", "--fault", mode});
+  modbus_t* master = RtuMaster(slave.PtyPath(), 50);
+  std::vector<std::string> drawn;
+  for (int k = 0; k < 12; ++k) {
+    uint16_t value = 0;
+    modbus_read_registers(master, 0, 1, &value);
+    const std::string line = slave.LineContaining("[fault ");
+    drawn.push_back(line.substr(line.find("[fault ")));
+  }
+  CloseMaster(master);
+  return drawn;
+}
+
+TEST(SlaveProgramTest, RandomFaultsRepeatWithTheirSeed) {
+  const std::vector<std::string> first = DrawnFaults("random=7");
+  EXPECT_EQ(DrawnFaults("random=7"), first);
+  EXPECT_NE(DrawnFaults("random=8"), first);
+}
+
+}  // namespace
+}  // namespace varnetik::testing
