@@ -7,6 +7,7 @@
 // one value fewer than its count.
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
@@ -110,8 +111,8 @@ struct Outcome {
 const std::vector<uint16_t> kUntouched = {0xDEAD, 0xBEEF, 0x5A5A};
 
 bool IsExceptionOf(ResultCode code, ResultCode base, bool anyCode) {
-  const ResultCode e = base - code;
-  return e >= 0 && e <= 255 && (anyCode || IsKnownExceptionCode(static_cast<uint8_t>(e)));
+  const std::optional<uint8_t> e = ExceptionCodeIn(code, base);
+  return e && (anyCode || IsKnownExceptionCode(*e));
 }
 
 void CheckRead(const Case& c, const FuzzRtuExchanger& exchanger, const RtuRxFrame& rx, const Outcome& o) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
@@ -170,8 +171,8 @@ bool IsExchangeFailure(ResultCode code) {
 }
 
 bool IsKnownExceptionOf(ResultCode code, ResultCode base) {
-  const ResultCode e = base - code;
-  return e >= 0 && e <= 255 && IsKnownExceptionCode(static_cast<uint8_t>(e));
+  const std::optional<uint8_t> e = ExceptionCodeIn(code, base);
+  return e && IsKnownExceptionCode(*e);
 }
 
 // The request that went out carries the new transaction id, protocol 0, the PDU length and the slave id.

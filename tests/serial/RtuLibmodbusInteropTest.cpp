@@ -89,9 +89,12 @@ TEST_F(RtuLibmodbusInteropTest, AnExceptionAnswerArrivesAfterTheFullBudget) {
     std::function<ResultCode()> run;
     ResultCode expected;
   } cases[] = {
-      {"read", [&] { return RtuReadRegisters(Context(), kFcReadHolding, 195, 10, registers); }, ReadException - 2},
-      {"write one", [&] { return RtuWriteSingleRegister(Context(), 250, 1); }, WriteOneException - 2},
-      {"write many", [&] { return RtuWriteMultipleRegisters(Context(), 195, values, 10); }, WriteManyException - 2},
+      {"read", [&] { return RtuReadRegisters(Context(), kFcReadHolding, 195, 10, registers); },
+       ExceptionResult(ReadException, 2)},
+      {"write one", [&] { return RtuWriteSingleRegister(Context(), 250, 1); },
+       ExceptionResult(WriteOneException, 2)},
+      {"write many", [&] { return RtuWriteMultipleRegisters(Context(), 195, values, 10); },
+       ExceptionResult(WriteManyException, 2)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

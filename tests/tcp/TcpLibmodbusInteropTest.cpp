@@ -58,10 +58,12 @@ TEST_F(TcpLibmodbusInteropTest, WritesOneRegisterAnd123Registers) {
 
 TEST_F(TcpLibmodbusInteropTest, AddressesOutsideTheSlaveGiveTheIllegalAddressException) {
   const int beyond = kRegisters - 5;
-  EXPECT_EQ(TcpReadRegisters(link.TransactionContext(1), 0x03, beyond, 10, registers), ReadException - 2);
-  EXPECT_EQ(TcpWriteSingleRegister(link.TransactionContext(1), 0xFFFF, 1), WriteOneException - 2);
+  EXPECT_EQ(TcpReadRegisters(link.TransactionContext(1), 0x03, beyond, 10, registers),
+            ExceptionResult(ReadException, 2));
+  EXPECT_EQ(TcpWriteSingleRegister(link.TransactionContext(1), 0xFFFF, 1),
+            ExceptionResult(WriteOneException, 2));
   EXPECT_EQ(TcpWriteMultipleRegisters(link.TransactionContext(1), beyond, std::vector<uint16_t>(10), 10),
-            WriteManyException - 2);
+            ExceptionResult(WriteManyException, 2));
   // The connection stays usable after the exceptions.
   EXPECT_EQ(TcpReadRegisters(link.TransactionContext(1), 0x03, 0, 2, registers), 2);
 }
