@@ -2,7 +2,6 @@
 // request goes out a second time.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -35,25 +34,43 @@ void PrintTo(const DumpCase& c, std::ostream* os) { *os << c.name; }
 
 class SentRequestDumpTest : public ::testing::TestWithParam<DumpCase> {
  protected:
-  // Entries other than the start-up ones, so that every field of each request carries a typed value.
+  // Entries other than the start-up ones, the same on both links, so that every field of each request
+  // carries a typed value.
   void SetUp() override {
-    const std::map<ControlId, std::string> entries{
-        {ControlId::RtuReadStartField, "4660"},      {ControlId::RtuReadCountField, "3"},
-        {ControlId::RtuWriteAddressField, "258"},    {ControlId::RtuWriteValueField, "48879"},
-        {ControlId::RtuWriteManyStartField, "7"},    {ControlId::RtuWriteManyValuesField, ValueList(7, 300)},
-        {ControlId::TcpReadStartField, "4660"},      {ControlId::TcpReadCountField, "3"},
-        {ControlId::TcpWriteAddressField, "258"},    {ControlId::TcpWriteValueField, "48879"},
-        {ControlId::TcpWriteManyStartField, "7"},    {ControlId::TcpWriteManyValuesField, ValueList(7, 300)},
-        {ControlId::PortCombo, slave.SerialPath()},  {ControlId::TcpPortField, std::to_string(slave.TcpPort())},
+    const struct {
+      ControlId rtu;
+      ControlId tcp;
+      std::string text;
+    } entries[] = {
+        {ControlId::RtuReadStartField, ControlId::TcpReadStartField, "4660"},
+        {ControlId::RtuReadCountField, ControlId::TcpReadCountField, "3"},
+        {ControlId::RtuWriteAddressField, ControlId::TcpWriteAddressField, "258"},
+        {ControlId::RtuWriteValueField, ControlId::TcpWriteValueField, "48879"},
+        {ControlId::RtuWriteManyStartField, ControlId::TcpWriteManyStartField, "7"},
+        {ControlId::RtuWriteManyValuesField, ControlId::TcpWriteManyValuesField, ValueList(7, 300)},
     };
-    for (const auto& [id, text] : entries) console.texts[id] = text;
+    for (const auto& entry : entries) console.texts[entry.rtu] = console.texts[entry.tcp] = entry.text;
+    console.texts[ControlId::PortCombo] = slave.SerialPath();
+    console.texts[ControlId::TcpPortField] = std::to_string(slave.TcpPort());
     console.spins[ControlId::SlaveIdSpin] = 17;
     console.spins[ControlId::RtuTimeoutSpin] = kShortTimeoutMs;
     console.spins[ControlId::TcpTimeoutSpin] = kShortTimeoutMs;
-    rtu.portName = slave.SerialPath();
-    tcp.port = slave.TcpPort();
-    ASSERT_TRUE(rtu.RtuOpenPort());
-    ASSERT_TRUE(tcp.TcpConnect());
+  }
+
+  // Opens the row's link and clicks its button.
+  void Click(const DumpCase& c) {
+    uint8_t slaveId = 1;
+    if (c.rtu != nullptr) {
+      RtuLink link;
+      link.portName = slave.SerialPath();
+      ASSERT_TRUE(link.RtuOpenPort());
+      c.rtu(link, slaveId, console);
+    } else {
+      TcpLink link;
+      link.port = slave.TcpPort();
+      ASSERT_TRUE(link.TcpConnect());
+      c.tcp(link, slaveId, console);
+    }
   }
 
   // The log lines that dump a request.
@@ -66,9 +83,6 @@ class SentRequestDumpTest : public ::testing::TestWithParam<DumpCase> {
   }
 
   ScriptableSlave slave;
-  RtuLink rtu;
-  TcpLink tcp;
-  uint8_t slaveId = 1;
   FakeConsole console;
 };
 
@@ -77,11 +91,7 @@ class SentRequestDumpTest : public ::testing::TestWithParam<DumpCase> {
 TEST_P(SentRequestDumpTest, DumpShowsTheBytesReceived) {
   const DumpCase& c = GetParam();
   slave.Script(c.script);
-  if (c.rtu != nullptr) {
-    c.rtu(rtu, slaveId, console);
-  } else {
-    c.tcp(tcp, slaveId, console);
-  }
+  Click(c);
   Settle();
 
   const std::vector<Bytes> requests = slave.Requests();
