@@ -1,6 +1,6 @@
 // Every event of the program meets its handler here: the buttons, the tab panel, the two result tables
 // and their context menu, the pictures, the window menu and the info window. The handlers run to their end
-// before the next event is taken.
+// before the next event is taken; a menu choice reaches its handler on a later turn of the loop.
 #include <QAbstractButton>
 #include <QAction>
 #include <QTabWidget>
@@ -58,7 +58,16 @@ void MainWindow::ConnectHandlers() {
   if (logo_ != nullptr) {
     connect(logo_, &PictureLabel::clicked, this, [this] { dialogs_.OpenWebPage(config_.makerPage); });
   }
-  connect(infoAction_, &QAction::triggered, this, [this] { DispatchMenuItem(kInfoMenuItem); });
+  ConnectMenuItem(*infoAction_);
+}
+
+void MainWindow::ConnectMenuItem(QAction& action) {
+  // Queued: the choice is handled on a later turn of the loop, after the menu has finished with the
+  // key or mouse event that chose it. A handler that opens a modal dialog runs that dialog's loop while
+  // the menu's own event handler would still be on the stack; the menu is deleted meanwhile and its
+  // handler would then write into freed memory.
+  const int item = action.data().toInt();
+  connect(&action, &QAction::triggered, this, [this, item] { DispatchMenuItem(item); }, Qt::QueuedConnection);
 }
 
 void MainWindow::DispatchMenuItem(int item) {

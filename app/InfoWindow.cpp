@@ -54,6 +54,7 @@ InfoWindow::InfoWindow(const QString& makerHost, const QByteArray& donationGif)
     picture_->setObjectName(QStringLiteral("DonationPicture"));
     picture_->move(DonationPicturePosition(picture.size()));
     picture_->setToolTip(QStringLiteral("Danke!"));
+    picture_->setAccessibleName(QStringLiteral("Spendenbild – Spendenseite öffnen"));
     connect(picture_, &PictureLabel::clicked, this, &InfoWindow::donationClicked);
   }
 

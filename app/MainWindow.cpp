@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -25,6 +26,8 @@
 #include "app/ResultTable.h"
 #include "app/StatusLine.h"
 #include "app/UserDialogs.h"
+#include "app/WindowFont.h"
+#include "serial/LineSettings.h"
 #include "serial/PortScan.h"
 
 namespace varnetik {
@@ -32,14 +35,6 @@ namespace varnetik {
 namespace {
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
-
-// ParityCombo lists None, Even, Odd; the link stores 0 none, 1 odd, 2 even.
-int ParityEntry(int64_t parity) {
-  if (parity == 0) return 0;
-  if (parity == 2) return 1;
-  if (parity == 1) return 2;
-  return -1;
-}
 
 }  // namespace
 
@@ -70,6 +65,8 @@ MainWindow::MainWindow(AppState& state, UserDialogs& dialogs, const ShellConfig&
   BuildTcpRow();
   BuildTabs();
   BuildLog();
+  // Before the first layout: the heights of the tab bar and the status bar follow the font.
+  FitWindowFont(*this, *area_, QApplication::font());
   built_ = true;
   LayoutWindow();
 
@@ -93,24 +90,31 @@ void MainWindow::BuildMenu() {
 }
 
 void MainWindow::BuildFirstRow() {
-  MakeLabel(area_, {10, 10, 210, 16}, QStringLiteral("RTU Port"));
-  Keep(ControlId::PortCombo, MakeEditableCombo(area_, ControlId::PortCombo, {10, 28, 210, 24}));
-  MakeLabel(area_, {230, 10, 90, 16}, QStringLiteral("Baudrate"));
-  Keep(ControlId::BaudCombo, MakeDropDownList(area_, ControlId::BaudCombo, {230, 28, 90, 24},
-                                              {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"},
-                                              3));
-  MakeLabel(area_, {330, 10, 90, 16}, QStringLiteral("Parität"));
-  Keep(ControlId::ParityCombo, MakeDropDownList(area_, ControlId::ParityCombo, {330, 28, 90, 24},
-                                                {"None", "Even", "Odd"}, ParityEntry(state_.rtu.parity)));
-  MakeLabel(area_, {430, 10, 80, 16}, QStringLiteral("Datenbits"));
-  Keep(ControlId::DataBitsCombo, MakeDropDownList(area_, ControlId::DataBitsCombo, {430, 28, 80, 24}, {"7", "8"}, 1));
-  MakeLabel(area_, {520, 10, 80, 16}, QStringLiteral("Stoppbits"));
-  Keep(ControlId::StopBitsCombo, MakeDropDownList(area_, ControlId::StopBitsCombo, {520, 28, 80, 24}, {"1", "2"}, 0));
-  MakeLabel(area_, {610, 10, 70, 16}, QStringLiteral("Slave-ID"));
-  Keep(ControlId::SlaveIdSpin, MakeSpinBox(area_, ControlId::SlaveIdSpin, {610, 28, 70, 24}, 1, 247, state_.slaveId));
-  MakeLabel(area_, {690, 10, 90, 16}, QStringLiteral("Timeout (ms)"));
-  Keep(ControlId::RtuTimeoutSpin, MakeSpinBox(area_, ControlId::RtuTimeoutSpin, {690, 28, 80, 24}, 50, 5000,
-                                              static_cast<int>(state_.rtu.rxTimeoutMs)));
+  QLabel* label = MakeLabel(area_, {10, 10, 210, 16}, QStringLiteral("RTU Port"));
+  QComboBox* port = Keep(ControlId::PortCombo, MakeEditableCombo(area_, ControlId::PortCombo, {10, 28, 210, 24}));
+  label->setBuddy(port);
+  // The typing field inside the combo is a field of its own to assistive technology, outside the label's reach.
+  port->lineEdit()->setAccessibleName(label->text());
+  label = MakeLabel(area_, {230, 10, 90, 16}, QStringLiteral("Baudrate"));
+  label->setBuddy(Keep(ControlId::BaudCombo,
+                       MakeDropDownList(area_, ControlId::BaudCombo, {230, 28, 90, 24},
+                                        {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}, 3)));
+  label = MakeLabel(area_, {330, 10, 90, 16}, QStringLiteral("Parität"));
+  label->setBuddy(Keep(ControlId::ParityCombo, MakeDropDownList(area_, ControlId::ParityCombo, {330, 28, 90, 24},
+                                                                {"None", "Even", "Odd"},
+                                                                ComboEntryOfParity(state_.rtu.parity))));
+  label = MakeLabel(area_, {430, 10, 80, 16}, QStringLiteral("Datenbits"));
+  label->setBuddy(Keep(ControlId::DataBitsCombo,
+                       MakeDropDownList(area_, ControlId::DataBitsCombo, {430, 28, 80, 24}, {"7", "8"}, 1)));
+  label = MakeLabel(area_, {520, 10, 80, 16}, QStringLiteral("Stoppbits"));
+  label->setBuddy(Keep(ControlId::StopBitsCombo,
+                       MakeDropDownList(area_, ControlId::StopBitsCombo, {520, 28, 80, 24}, {"1", "2"}, 0)));
+  label = MakeLabel(area_, {610, 10, 70, 16}, QStringLiteral("Slave-ID"));
+  label->setBuddy(Keep(ControlId::SlaveIdSpin,
+                       MakeSpinBox(area_, ControlId::SlaveIdSpin, {610, 28, 70, 24}, 1, 247, state_.slaveId)));
+  label = MakeLabel(area_, {690, 10, 90, 16}, QStringLiteral("Timeout (ms)"));
+  label->setBuddy(Keep(ControlId::RtuTimeoutSpin, MakeSpinBox(area_, ControlId::RtuTimeoutSpin, {690, 28, 80, 24}, 50,
+                                                              5000, static_cast<int>(state_.rtu.rxTimeoutMs))));
   // Each button starts 10 to the right of the control before it.
   Keep(ControlId::ScanButton, MakeButton(area_, ControlId::ScanButton, kScanButtonRect, QStringLiteral("Scannen")));
   Keep(ControlId::RtuConnectButton,
@@ -126,6 +130,7 @@ void MainWindow::BuildLogo() {
   logo_->setObjectName(ControlName(ControlId::LogoPicture));
   logo_->move(width() - 20 - picture.width(), kScanButtonRect.y() + kScanButtonRect.height() + 10);
   logo_->setToolTip(MakerHostName(config_));
+  logo_->setAccessibleName(QStringLiteral("Logo – Webseite des Herstellers öffnen"));
 }
 
 void MainWindow::SetFirstRowTooltips() {
@@ -142,14 +147,15 @@ void MainWindow::SetFirstRowTooltips() {
 }
 
 void MainWindow::BuildTcpRow() {
-  MakeLabel(area_, {10, 62, 80, 16}, QStringLiteral("TCP Host/IP"));
-  Keep(ControlId::TcpHostField, MakeTextField(area_, ControlId::TcpHostField, {10, 80, 210, 24}, Text(state_.tcp.host)));
-  MakeLabel(area_, {230, 62, 50, 16}, QStringLiteral("Port"));
-  Keep(ControlId::TcpPortField, MakeTextField(area_, ControlId::TcpPortField, {230, 80, 80, 24},
-                                              QString::number(state_.tcp.port)));
-  MakeLabel(area_, {320, 62, 90, 16}, QStringLiteral("Timeout (ms)"));
-  Keep(ControlId::TcpTimeoutSpin, MakeSpinBox(area_, ControlId::TcpTimeoutSpin, {320, 80, 80, 24}, 50, 5000,
-                                              static_cast<int>(state_.tcp.rxTimeoutMs)));
+  QLabel* label = MakeLabel(area_, {10, 62, 80, 16}, QStringLiteral("TCP Host/IP"));
+  label->setBuddy(Keep(ControlId::TcpHostField,
+                       MakeTextField(area_, ControlId::TcpHostField, {10, 80, 210, 24}, Text(state_.tcp.host))));
+  label = MakeLabel(area_, {230, 62, 50, 16}, QStringLiteral("Port"));
+  label->setBuddy(Keep(ControlId::TcpPortField, MakeTextField(area_, ControlId::TcpPortField, {230, 80, 80, 24},
+                                                              QString::number(state_.tcp.port))));
+  label = MakeLabel(area_, {320, 62, 90, 16}, QStringLiteral("Timeout (ms)"));
+  label->setBuddy(Keep(ControlId::TcpTimeoutSpin, MakeSpinBox(area_, ControlId::TcpTimeoutSpin, {320, 80, 80, 24}, 50,
+                                                              5000, static_cast<int>(state_.tcp.rxTimeoutMs))));
   Keep(ControlId::TcpConnectButton,
        MakeButton(area_, ControlId::TcpConnectButton, {410, 80, 100, 24}, QStringLiteral("TCP verbinden")));
   Keep(ControlId::TcpDisconnectButton,
@@ -169,15 +175,15 @@ void MainWindow::BuildTabs() {
 QWidget* MainWindow::BuildReadPage(bool serial) {
   auto* page = new QWidget(tabs_);
   const auto id = [serial](ControlId rtu, ControlId tcp) { return serial ? rtu : tcp; };
-  MakeLabel(page, {20, 12, 80, 20}, QStringLiteral("Typ:"));
+  QLabel* label = MakeLabel(page, {20, 12, 80, 20}, QStringLiteral("Typ:"));
   const ControlId type = id(ControlId::RtuReadTypeCombo, ControlId::TcpReadTypeCombo);
-  Keep(type, MakeDropDownList(page, type, {140, 10, 150, 24}, {"Holding (FC 03)", "Input (FC 04)"}, 0));
-  MakeLabel(page, {20, 44, 110, 20}, QStringLiteral("Startadresse (dez.):"));
+  label->setBuddy(Keep(type, MakeDropDownList(page, type, {140, 10, 150, 24}, {"Holding (FC 03)", "Input (FC 04)"}, 0)));
+  label = MakeLabel(page, {20, 44, 110, 20}, QStringLiteral("Startadresse (dez.):"));
   const ControlId start = id(ControlId::RtuReadStartField, ControlId::TcpReadStartField);
-  Keep(start, MakeTextField(page, start, {140, 40, 120, 24}, QStringLiteral("0")));
-  MakeLabel(page, {300, 44, 60, 20}, QStringLiteral("Anzahl:"));
+  label->setBuddy(Keep(start, MakeTextField(page, start, {140, 40, 120, 24}, QStringLiteral("0"))));
+  label = MakeLabel(page, {300, 44, 60, 20}, QStringLiteral("Anzahl:"));
   const ControlId count = id(ControlId::RtuReadCountField, ControlId::TcpReadCountField);
-  Keep(count, MakeTextField(page, count, {360, 40, 80, 24}, QStringLiteral("2")));
+  label->setBuddy(Keep(count, MakeTextField(page, count, {360, 40, 80, 24}, QStringLiteral("2"))));
   const ControlId read = id(ControlId::RtuReadButton, ControlId::TcpReadButton);
   Keep(read, MakeButton(page, read, {460, 40, 90, 24}, QStringLiteral("Lesen")));
   const ControlId tableId = id(ControlId::RtuResultTable, ControlId::TcpResultTable);
@@ -191,22 +197,22 @@ QWidget* MainWindow::BuildWritePage(bool serial) {
   auto* page = new QWidget(tabs_);
   const auto id = [serial](ControlId rtu, ControlId tcp) { return serial ? rtu : tcp; };
   MakeGroupFrame(page, {20, 10, 650, 110}, QStringLiteral("Einzelnes Register (FC 06)"));
-  MakeLabel(page, {35, 40, 100, 20}, QStringLiteral("Adresse (dez.):"));
+  QLabel* label = MakeLabel(page, {35, 40, 100, 20}, QStringLiteral("Adresse (dez.):"));
   const ControlId address = id(ControlId::RtuWriteAddressField, ControlId::TcpWriteAddressField);
-  Keep(address, MakeTextField(page, address, {140, 36, 120, 24}, QStringLiteral("0")));
-  MakeLabel(page, {285, 40, 60, 20}, QStringLiteral("Wert:"));
+  label->setBuddy(Keep(address, MakeTextField(page, address, {140, 36, 120, 24}, QStringLiteral("0"))));
+  label = MakeLabel(page, {285, 40, 60, 20}, QStringLiteral("Wert:"));
   const ControlId value = id(ControlId::RtuWriteValueField, ControlId::TcpWriteValueField);
-  Keep(value, MakeTextField(page, value, {365, 36, 100, 24}, QStringLiteral("0")));
+  label->setBuddy(Keep(value, MakeTextField(page, value, {365, 36, 100, 24}, QStringLiteral("0"))));
   const ControlId one = id(ControlId::RtuWriteOneButton, ControlId::TcpWriteOneButton);
   Keep(one, MakeButton(page, one, {520, 36, 120, 24}, QStringLiteral("Schreiben")));
 
   MakeGroupFrame(page, {20, 140, 650, 110}, QStringLiteral("Mehrere Register (FC 16)"));
-  MakeLabel(page, {35, 170, 120, 20}, QStringLiteral("Startadresse (dez.):"));
+  label = MakeLabel(page, {35, 170, 120, 20}, QStringLiteral("Startadresse (dez.):"));
   const ControlId start = id(ControlId::RtuWriteManyStartField, ControlId::TcpWriteManyStartField);
-  Keep(start, MakeTextField(page, start, {140, 166, 120, 24}, QStringLiteral("0")));
-  MakeLabel(page, {285, 170, 80, 20}, QStringLiteral("Werte (CSV):"));
+  label->setBuddy(Keep(start, MakeTextField(page, start, {140, 166, 120, 24}, QStringLiteral("0"))));
+  label = MakeLabel(page, {285, 170, 80, 20}, QStringLiteral("Werte (CSV):"));
   const ControlId values = id(ControlId::RtuWriteManyValuesField, ControlId::TcpWriteManyValuesField);
-  Keep(values, MakeTextField(page, values, {365, 166, 130, 24}, QStringLiteral("10,20,30")));
+  label->setBuddy(Keep(values, MakeTextField(page, values, {365, 166, 130, 24}, QStringLiteral("10,20,30"))));
   const ControlId many = id(ControlId::RtuWriteManyButton, ControlId::TcpWriteManyButton);
   Keep(many, MakeButton(page, many, {520, 166, 120, 24}, QStringLiteral("Schreiben")));
   return page;
@@ -215,6 +221,7 @@ QWidget* MainWindow::BuildWritePage(bool serial) {
 void MainWindow::BuildLog() {
   log_ = Keep(ControlId::LogList, new LogView(area_));
   log_->setObjectName(ControlName(ControlId::LogList));
+  log_->setAccessibleName(QStringLiteral("Log"));
   clearButton_ = Keep(ControlId::ClearLogButton, MakeButton(area_, ControlId::ClearLogButton,
                                                             QRect(QPoint(kLogX, 0), kClearButtonSize),
                                                             QStringLiteral("Log löschen")));
@@ -266,13 +273,11 @@ void MainWindow::OpenTableMenu(ResultTable& table) {
   QMenu* menu = BuildTableMenu(menu_.captions, this);
   menu_.menuTable = &table;
   for (QAction* action : menu->actions()) {
-    if (action->isSeparator()) continue;
-    const int item = action->data().toInt();
-    connect(action, &QAction::triggered, this, [this, item] { DispatchMenuItem(item); });
+    if (!action->isSeparator()) ConnectMenuItem(*action);
   }
-  // The choice is handled after the menu has closed; the menu goes with the next turn of the loop.
+  // Hidden means finished with: the menu goes once the loop has left its handlers. The chosen item's
+  // handler runs even later (see ConnectMenuItem), so no dialog of it can keep the menu on the stack.
   connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-  tableMenu_ = menu;
   menu->popup(QCursor::pos() - QPoint(1, 1));
 }
 

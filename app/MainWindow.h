@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QMenu>
 #include <QPointer>
 #include <map>
 #include <memory>
@@ -63,7 +62,6 @@ class MainWindow : public QMainWindow, public OperatorConsole {
   InfoWindow* Info() const { return info_; }
   const StatusLine& Status() const { return *status_; }
   const TableMenuState& MenuState() const { return menu_; }
-  QMenu* OpenTableMenuPopup() const { return tableMenu_; }
   QAction* InfoAction() const { return infoAction_; }
 
  signals:
@@ -93,6 +91,7 @@ class MainWindow : public QMainWindow, public OperatorConsole {
 
   // Defined in Dispatch.cpp: the one place where events meet their handlers.
   void ConnectHandlers();
+  void ConnectMenuItem(QAction& action);
   void DispatchMenuItem(int item);
   void ConnectInfoWindow(InfoWindow& window);
 
@@ -110,7 +109,6 @@ class MainWindow : public QMainWindow, public OperatorConsole {
   QPushButton* clearButton_ = nullptr;
   QAction* infoAction_ = nullptr;
   QPointer<InfoWindow> info_;
-  QPointer<QMenu> tableMenu_;
   TableMenuState menu_;
   bool built_ = false;
 };

@@ -23,10 +23,16 @@ bool WriteAll(int fd, const std::string& bytes) {
 }
 
 // Writes into the existing file itself; it is never created here. O_NOCTTY: a terminal chosen as the
-// target must not become our controlling terminal.
+// target must not become our controlling terminal. O_NONBLOCK only for the open: a pipe nobody reads and
+// a serial line without carrier would otherwise hold the window forever; the pipe is refused instead.
 WriteOutcome WriteInPlace(const std::string& path, const std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return WriteOutcome::CannotCreate;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return WriteOutcome::CannotCreate;
+  }
   const bool written = WriteAll(fd, bytes);
   const bool closed = ::close(fd) == 0;
   return written && closed ? WriteOutcome::Written : WriteOutcome::WriteFailed;

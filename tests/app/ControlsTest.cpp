@@ -1,5 +1,7 @@
-// Every control of the main window: its id name, kind, place, initial content and tooltip; the labels;
-// the tab pages; how spin boxes, buttons and combos behave; the focus order.
+// Every control of the main window: its id name, kind, place, initial content and tooltip; the labels and
+// the names they give their controls; the tab pages; how spin boxes, buttons and combos behave; the focus
+// order.
+#include <QAccessible>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -118,6 +120,63 @@ TEST_P(MainWindowControl, HasItsNamePlaceContentAndTooltip) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, MainWindowControl, ::testing::ValuesIn(kControls),
+                         [](const auto& info) { return ControlName(info.param.id).toStdString(); });
+
+struct LabelledCase {
+  ControlId id;
+  const char* label;
+};
+void PrintTo(const LabelledCase& c, std::ostream* os) { *os << ControlName(c.id).toStdString(); }
+
+const LabelledCase kLabelled[] = {
+    {ControlId::PortCombo, "RTU Port"},
+    {ControlId::BaudCombo, "Baudrate"},
+    {ControlId::ParityCombo, "Parität"},
+    {ControlId::DataBitsCombo, "Datenbits"},
+    {ControlId::StopBitsCombo, "Stoppbits"},
+    {ControlId::SlaveIdSpin, "Slave-ID"},
+    {ControlId::RtuTimeoutSpin, "Timeout (ms)"},
+    {ControlId::TcpHostField, "TCP Host/IP"},
+    {ControlId::TcpPortField, "Port"},
+    {ControlId::TcpTimeoutSpin, "Timeout (ms)"},
+    {ControlId::RtuReadTypeCombo, "Typ:"},
+    {ControlId::RtuReadStartField, "Startadresse (dez.):"},
+    {ControlId::RtuReadCountField, "Anzahl:"},
+    {ControlId::RtuWriteAddressField, "Adresse (dez.):"},
+    {ControlId::RtuWriteValueField, "Wert:"},
+    {ControlId::RtuWriteManyStartField, "Startadresse (dez.):"},
+    {ControlId::RtuWriteManyValuesField, "Werte (CSV):"},
+    {ControlId::TcpReadTypeCombo, "Typ:"},
+    {ControlId::TcpReadStartField, "Startadresse (dez.):"},
+    {ControlId::TcpReadCountField, "Anzahl:"},
+    {ControlId::TcpWriteAddressField, "Adresse (dez.):"},
+    {ControlId::TcpWriteValueField, "Wert:"},
+    {ControlId::TcpWriteManyStartField, "Startadresse (dez.):"},
+    {ControlId::TcpWriteManyValuesField, "Werte (CSV):"},
+};
+
+class LabelledControl : public ::testing::TestWithParam<LabelledCase> {};
+
+// What assistive technology reads for the control: its label as the labelling relation and, for fields,
+// spin boxes and the typing field of an editable combo, as its name (a combo box itself is named by its
+// current entry on this platform).
+TEST_P(LabelledControl, IsNamedByItsLabel) {
+  const LabelledCase& c = GetParam();
+  ShellHarness shell;
+  QWidget* control = shell.window->Control(c.id);
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+  ASSERT_NE(accessible, nullptr);
+  const auto labels = accessible->relations(QAccessible::Label);
+  ASSERT_EQ(labels.size(), 1);
+  EXPECT_EQ(labels.front().first->text(QAccessible::Name), QString::fromUtf8(c.label));
+  auto* combo = qobject_cast<QComboBox*>(control);
+  QWidget* field = combo == nullptr ? control : combo->lineEdit();
+  if (field != nullptr) {
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name), QString::fromUtf8(c.label));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, LabelledControl, ::testing::ValuesIn(kLabelled),
                          [](const auto& info) { return ControlName(info.param.id).toStdString(); });
 
 struct ListCase {

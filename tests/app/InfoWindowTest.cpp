@@ -1,5 +1,7 @@
 // The info window: one at most, its fixed layout, its text, and the two pictures that open web pages.
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include "app/InfoWindow.h"
 #include "app/PictureLabel.h"
 #include "tests/app/ShellHarness.h"
+#include "tests/support/RealInput.h"
 
 namespace varnetik {
 namespace {
@@ -25,13 +28,27 @@ void SendDoubleClick(QWidget* widget, Qt::MouseButton button) {
   QApplication::sendEvent(widget, &event);
 }
 
+// A click on "Menü" in the menu bar, then "Info..." chosen in the menu it opens.
+void ChooseInfo(ShellHarness& shell, testing::Choice choice) {
+  QMenuBar* bar = shell.window->menuBar();
+  ASSERT_EQ(bar->actions().size(), 1);
+  ASSERT_EQ(bar->actions().first()->text(), "Menü");
+  testing::LeftClick(bar, bar->actionGeometry(bar->actions().first()).center());
+  QMenu* menu = testing::OpenPopupMenu();
+  ASSERT_NE(menu, nullptr);
+  ASSERT_EQ(menu->actions(), QList<QAction*>({shell.window->InfoAction()}));
+  testing::ChooseMenuItem(*menu, *shell.window->InfoAction(), choice);
+  QApplication::processEvents();
+  EXPECT_EQ(testing::OpenPopupMenu(), nullptr);
+}
+
 TEST(InfoWindow, ChoosingInfoTwiceShowsOneWindow) {
   ShellHarness shell;
   shell.ShowAndSettle();
-  shell.window->InfoAction()->trigger();
+  ChooseInfo(shell, testing::Choice::Mouse);
   InfoWindow* first = shell.window->Info();
   ASSERT_NE(first, nullptr);
-  shell.window->InfoAction()->trigger();
+  ChooseInfo(shell, testing::Choice::Keyboard);
   EXPECT_EQ(shell.window->Info(), first);
   EXPECT_EQ(InfoWindowCount(), 1);
   EXPECT_TRUE(first->isVisible());
@@ -64,14 +81,15 @@ TEST(InfoWindow, HasItsFixedLayoutTextAndPicture) {
 TEST(InfoWindow, ClosingLeavesTheMainWindowAndReopeningBuildsAFreshOne) {
   ShellHarness shell;
   shell.ShowAndSettle();
-  shell.window->ShowInfoWindow();
+  ChooseInfo(shell, testing::Choice::Keyboard);
   QPointer<InfoWindow> first = shell.window->Info();
+  ASSERT_NE(first, nullptr);
   first->close();
   EXPECT_EQ(shell.window->Info(), nullptr);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(first.isNull());
   EXPECT_TRUE(shell.window->isVisible());
-  shell.window->ShowInfoWindow();
+  ChooseInfo(shell, testing::Choice::Mouse);
   ASSERT_NE(shell.window->Info(), nullptr);
   EXPECT_EQ(shell.window->Info()->DonationPicture()->geometry(), QRect(51, 108, 98, 26));
   EXPECT_EQ(InfoWindowCount(), 1);

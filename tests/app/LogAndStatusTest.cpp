@@ -1,7 +1,11 @@
-// The log list (stamp, dump lines, selection of the newest line, clearing) and the two status fields.
+// The log list (stamp, dump lines, selection of the newest line, clearing, keys, sideways scrolling, what
+// assistive technology sees of it) and the two status fields.
+#include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaEnum>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -12,6 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app/AccessibleEvents.h"
 #include "app/LogStamp.h"
 #include "app/StatusLine.h"
 #include "tests/app/ShellHarness.h"
@@ -85,12 +90,153 @@ TEST(LogView, NewestLineIsSelectedAndScrolledIntoView) {
   EXPECT_EQ(log.SelectedLine(), 5001);
   EXPECT_EQ(log.FirstVisibleLine(), 5002 - log.FullyVisibleLines());
   EXPECT_EQ(log.verticalScrollBar()->value(), log.verticalScrollBar()->maximum());
-  EXPECT_EQ(log.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
   // A click selects the line under the pointer; the next log line takes the selection back.
   QTest::mouseClick(log.viewport(), Qt::LeftButton, {}, QPoint(5, log.LineHeight() / 2));
   EXPECT_EQ(log.SelectedLine(), log.FirstVisibleLine());
   shell.window->LogLine("neu");
   EXPECT_EQ(log.SelectedLine(), 5002);
+}
+
+bool FullyVisible(const LogView& log, int64_t line) {
+  return line >= log.FirstVisibleLine() && line < log.FirstVisibleLine() + log.FullyVisibleLines();
+}
+
+TEST(LogView, KeysMoveTheSelectionInViewAndCtrlCCopiesItsLine) {
+  ShellHarness shell;
+  shell.ShowAndSettle();
+  LogView& log = *shell.window->Log();
+  for (int i = 0; i < 200; ++i) shell.window->LogLine("Zeile " + std::to_string(i));
+  const int64_t last = log.LineCount() - 1;
+  const int64_t page = log.FullyVisibleLines();
+  const struct {
+    Qt::Key key;
+    int64_t selected;
+  } steps[] = {{Qt::Key_Home, 0},           {Qt::Key_Up, 0},   {Qt::Key_Down, 1},
+               {Qt::Key_PageDown, 1 + page}, {Qt::Key_End, last}, {Qt::Key_Down, last},
+               {Qt::Key_PageUp, last - page}, {Qt::Key_Up, last - page - 1}};
+  for (const auto& step : steps) {
+    QTest::keyClick(&log, step.key);
+    const std::string key = QKeySequence(step.key).toString().toStdString();
+    EXPECT_EQ(log.SelectedLine(), step.selected) << key;
+    EXPECT_TRUE(FullyVisible(log, log.SelectedLine())) << key;
+  }
+  QGuiApplication::clipboard()->setText("vorher");
+  QTest::keyClick(&log, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), log.Line(last - page - 1));
+  static const QRegularExpression stamped(R"(^\[\d\d:\d\d:\d\d\] Zeile \d+$)");
+  EXPECT_TRUE(stamped.match(QGuiApplication::clipboard()->text()).hasMatch());
+}
+
+TEST(LogView, ScrollsSidewaysUpToTheWidestLineSeenSinceTheLastClear) {
+  ShellHarness shell;
+  shell.ShowAndSettle();
+  LogView& log = *shell.window->Log();
+  QScrollBar& sideways = *log.horizontalScrollBar();
+  for (int i = 0; i < 100; ++i) shell.window->LogLine("Zeile " + std::to_string(i));
+  EXPECT_EQ(sideways.maximum(), 0);
+
+  // The response of a 125-register read: 255 bytes, about 770 characters.
+  const std::vector<uint8_t> response(255, 0xAB);
+  shell.window->LogHexDump("RX", response.data(), static_cast<int64_t>(response.size()));
+  QApplication::processEvents();  // the scroll bar appears
+  const int dumpWidth = log.fontMetrics().horizontalAdvance(log.Line(log.LineCount() - 1));
+  // The whole line can be scrolled into view, and not much more than it.
+  EXPECT_GE(sideways.maximum() + log.viewport()->width(), dumpWidth);
+  EXPECT_LE(sideways.maximum() + log.viewport()->width(), dumpWidth + 20);
+  EXPECT_TRUE(FullyVisible(log, log.SelectedLine()));
+  const QImage atStart = log.viewport()->grab().toImage();
+  sideways.setValue(sideways.maximum());
+  EXPECT_NE(log.viewport()->grab().toImage(), atStart);
+
+  const int range = sideways.maximum();
+  shell.window->LogLine("kurz");
+  EXPECT_EQ(sideways.maximum(), range);
+  QFont larger = log.font();
+  larger.setPointSizeF(larger.pointSizeF() * 2);
+  log.setFont(larger);
+  EXPECT_GT(sideways.maximum(), range);
+  QTest::mouseClick(shell.Get<QPushButton>(ControlId::ClearLogButton), Qt::LeftButton);
+  EXPECT_EQ(sideways.maximum(), 0);
+}
+
+TEST(LogAccessibility, ListOfLinesNamedByTheirTextWithTheNewestSelected) {
+  ShellHarness shell;
+  shell.ShowAndSettle();
+  LogView& log = *shell.window->Log();
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&log);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->role(), QAccessible::List);
+  EXPECT_EQ(list->text(QAccessible::Name), "Log");
+  shell.window->LogLine("drei");
+  ASSERT_EQ(list->childCount(), 3);
+  for (int i = 0; i < 3; ++i) {
+    QAccessibleInterface* line = list->child(i);
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->role(), QAccessible::ListItem);
+    EXPECT_EQ(line->text(QAccessible::Name), log.Line(i));
+    EXPECT_EQ(line->state().selected, i == 2) << i;
+    EXPECT_EQ(line->parent(), list);
+    EXPECT_EQ(list->indexOfChild(line), i);
+    EXPECT_EQ(list->child(i), line);  // asked again: the same interface
+    EXPECT_EQ(list->childAt(line->rect().center().x(), line->rect().center().y()), line);
+  }
+  EXPECT_EQ(list->child(3), nullptr);
+
+  // The next line takes the selection; clearing ends every line's interface.
+  shell.window->LogLine("vier");
+  EXPECT_FALSE(list->child(2)->state().selected);
+  EXPECT_TRUE(list->child(3)->state().selected);
+  const QAccessible::Id asked = QAccessible::uniqueId(list->child(3));
+  QTest::mouseClick(shell.Get<QPushButton>(ControlId::ClearLogButton), Qt::LeftButton);
+  EXPECT_EQ(list->childCount(), 0);
+  EXPECT_EQ(list->child(0), nullptr);
+  EXPECT_EQ(QAccessible::accessibleInterface(asked), nullptr);
+}
+
+// Records what the log tells assistive technology, one "event child name" line each, the stamp left out;
+// an event about a line's interface itself (no object and child) shows child -1.
+class AnnouncedEvents {
+ public:
+  AnnouncedEvents() { SetAccessibleEventSink(&Record); }
+  ~AnnouncedEvents() { SetAccessibleEventSink(nullptr); }
+  std::string Take() { return std::exchange(events(), {}).join('\n').toStdString(); }
+
+ private:
+  static QStringList& events() {
+    static QStringList recorded;
+    return recorded;
+  }
+  static void Record(QAccessibleEvent& event) {
+    QAccessibleInterface* target = event.accessibleInterface();
+    const QString name = target != nullptr ? target->text(QAccessible::Name) : QString();
+    events() << QStringLiteral("%1 %2 %3")
+                    .arg(QMetaEnum::fromType<QAccessible::Event>().valueToKey(event.type()))
+                    .arg(event.object() != nullptr ? event.child() : -1)
+                    .arg(name.startsWith('[') ? name.mid(11) : name);
+  }
+};
+
+TEST(LogAccessibility, NewLinesSelectionAndClearingAreAnnounced) {
+  ShellHarness shell;
+  shell.ShowAndSettle();
+  LogView& log = *shell.window->Log();
+  shell.window->activateWindow();
+  log.setFocus();
+  ASSERT_TRUE(log.hasFocus());
+  AnnouncedEvents events;
+  shell.window->LogLine("drei");
+  EXPECT_EQ(events.Take(), "ObjectCreated 2 drei\nSelectionRemove 1 Bereit.\nSelection 2 drei\nFocus 2 drei");
+  QTest::keyClick(&log, Qt::Key_Up);
+  EXPECT_EQ(events.Take(), "SelectionRemove 2 drei\nSelection 1 Bereit.\nFocus 1 Bereit.");
+  QTest::keyClick(&log, Qt::Key_Up);
+  events.Take();
+  // Each line a client has been told of goes (in no set order), then the list starts again.
+  QTest::mouseClick(shell.Get<QPushButton>(ControlId::ClearLogButton), Qt::LeftButton);
+  QStringList cleared = QString::fromStdString(events.Take()).split('\n');
+  std::sort(cleared.begin(), cleared.end() - 1);
+  EXPECT_EQ(cleared.join('\n').toStdString(),
+            "ObjectDestroyed -1 Bereit.\nObjectDestroyed -1 Keine verfügbaren Ports gefunden.\n"
+            "ObjectDestroyed -1 drei\nTableModelChanged -1 Log");
 }
 
 // A listening socket on 127.0.0.1; connections wait in its backlog.

@@ -1,8 +1,12 @@
-// The embedded pictures decode to their sizes and colours; damaged ones are refused, never half-shown.
+// The embedded pictures decode to their sizes and colours; damaged ones are refused, never half-shown. The
+// two pictures that open a web page say so to assistive technology.
+#include <QAccessible>
 #include <QBuffer>
 #include <QImageWriter>
 #include <gtest/gtest.h>
 
+#include "app/InfoWindow.h"
+#include "app/PictureLabel.h"
 #include "app/Pictures.h"
 #include "tests/app/ShellHarness.h"
 
@@ -55,7 +59,9 @@ TEST(Logo, DamagedFilesAreRefused) {
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
-  QImageWriter(&buffer, "png").write(QImage(4, 4, QImage::Format_RGB32));
+  QImage image(4, 4, QImage::Format_RGB32);
+  image.fill(Qt::white);  // a new image's pixels are unset; encoding them would read uninitialised memory
+  QImageWriter(&buffer, "png").write(image);
   const struct {
     const char* name;
     QByteArray file;
@@ -84,6 +90,19 @@ TEST(WindowIcon, ComesFromTheIconFileOnlyWhenItPasses) {
   // The window keeps the default icon.
   EXPECT_EQ(without.window->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
   EXPECT_NE(good.window->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+}
+
+TEST(WebPictures, AreNamedByWhatTheyOpen) {
+  testing::ShellHarness shell;
+  shell.window->ShowInfoWindow();
+  const std::pair<QWidget*, const char*> pictures[] = {
+      {shell.window->Logo(), "Logo – Webseite des Herstellers öffnen"},
+      {shell.window->Info()->DonationPicture(), "Spendenbild – Spendenseite öffnen"},
+  };
+  for (const auto& [picture, name] : pictures) {
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(picture)->text(QAccessible::Name), QString::fromUtf8(name));
+  }
 }
 
 }  // namespace

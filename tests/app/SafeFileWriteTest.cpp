@@ -121,6 +121,14 @@ TEST_F(SafeFileWrite, DevicesAreWrittenInPlaceNotReplaced) {
   EXPECT_TRUE(S_ISCHR(info.st_mode));
 }
 
+// Nobody reads the pipe: the save must be refused at once rather than wait for a reader forever.
+TEST_F(SafeFileWrite, PipeWithoutReaderIsRefusedNotWaitedFor) {
+  const fs::path pipe = dir / "pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(WriteFileReplacing(pipe, "x"), WriteOutcome::CannotCreate);
+  EXPECT_TRUE(S_ISFIFO(StatOf(pipe).st_mode));
+}
+
 // Runs the write in a child without root rights (root ignores permission bits), returns its outcome.
 WriteOutcome WriteAsUnprivileged(const fs::path& path, const std::string& bytes) {
   const pid_t child = fork();

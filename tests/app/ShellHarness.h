@@ -1,4 +1,5 @@
-// A main window built as at start-up, with recorded dialogs and without the machine's serial ports.
+// A main window built as at start-up, with recorded dialogs (or the desktop's real ones) and without the
+// machine's serial ports.
 #pragma once
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include "app/LogView.h"
 #include "app/MainWindow.h"
 #include "app/ShellConfig.h"
+#include "app/UserDialogs.h"
 #include "tests/support/RecordingDialogs.h"
 
 namespace varnetik::testing {
@@ -27,13 +29,20 @@ inline ShellConfig ConfigWithoutLogo() {
   return config;
 }
 
+// Recorded: boxes and save dialogs answer at once. Desktop: the real modal boxes and file dialog, to be
+// answered with ModalAnswers; never used where a web page would open.
+enum class Dialogs { Recorded, Desktop };
+
 struct ShellHarness {
   AppState state;
   RecordingDialogs dialogs;
+  DesktopDialogs desktop;
   std::unique_ptr<MainWindow> window;
 
-  explicit ShellHarness(const ShellConfig& config = TestConfig())
-      : window(std::make_unique<MainWindow>(state, dialogs, config)) {}
+  explicit ShellHarness(const ShellConfig& config = TestConfig(), Dialogs kind = Dialogs::Recorded)
+      : window(std::make_unique<MainWindow>(
+            state, kind == Dialogs::Desktop ? static_cast<UserDialogs&>(desktop) : dialogs, config)) {}
+  explicit ShellHarness(Dialogs kind) : ShellHarness(TestConfig(), kind) {}
 
   template <typename Widget>
   Widget* Get(ControlId id) const {

@@ -1,7 +1,9 @@
 // Start-up, the port list, the dispatch of every button, and shutdown.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -9,6 +11,7 @@
 #include "app/Shell.h"
 #include "tests/app/ShellHarness.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/RealInput.h"
 
 namespace varnetik {
 namespace {
@@ -44,8 +47,8 @@ TEST(ScanButton, RefillsTheListWithoutPilingUpAndLogsTwoLines) {
   ShellHarness shell(TestConfig({port.Path()}));
   auto* scan = shell.Get<QPushButton>(ControlId::ScanButton);
   shell.Get<QComboBox>(ControlId::PortCombo)->setEditText("getippt");
-  scan->click();
-  scan->click();
+  QTest::mouseClick(scan, Qt::LeftButton);
+  QTest::mouseClick(scan, Qt::LeftButton);
   auto* ports = shell.Get<QComboBox>(ControlId::PortCombo);
   EXPECT_EQ(ports->count(), 1);
   EXPECT_EQ(ports->currentText().toStdString(), port.Path());
@@ -76,7 +79,7 @@ TEST(Dispatch, EveryButtonReachesItsHandler) {
     ShellHarness shell;
     shell.Get<QLineEdit>(ControlId::TcpHostField)->clear();
     const QStringList before = shell.Log();
-    shell.Get<QPushButton>(c.button)->click();
+    QTest::mouseClick(shell.Get<QPushButton>(c.button), Qt::LeftButton);
     if (c.box) {
       EXPECT_EQ(shell.dialogs.messages, std::vector<Box>({*c.box})) << static_cast<int>(c.button);
       EXPECT_EQ(shell.Log(), before);
@@ -85,6 +88,26 @@ TEST(Dispatch, EveryButtonReachesItsHandler) {
       EXPECT_EQ(shell.Log().last(), c.logLine);
     }
   }
+}
+
+// The desktop's box: modal, plain text, no icon, one "OK" button, gone after Enter.
+TEST(Dispatch, HintIsARealBoxClosedWithEnter) {
+  ShellHarness shell(testing::Dialogs::Desktop);
+  shell.ShowAndSettle();
+  const QStringList logBefore = shell.Log();
+  QStringList buttons;
+  testing::ModalAnswers answers({[&](QWidget& dialog) {
+    auto& box = dynamic_cast<QMessageBox&>(dialog);
+    EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
+    EXPECT_EQ(box.textFormat(), Qt::PlainText);
+    for (QAbstractButton* button : box.buttons()) buttons << button->text();
+    testing::PressEnter(dialog);
+  }});
+  QTest::mouseClick(shell.Get<QPushButton>(ControlId::TcpReadButton), Qt::LeftButton);
+  EXPECT_EQ(answers.Seen(), QStringList({"Hinweis|Bitte zuerst TCP verbinden."}));
+  EXPECT_EQ(buttons, QStringList({"OK"}));
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_EQ(shell.Log(), logBefore);
 }
 
 // Runs the program's loop with `during` called once the window is up; returns the exit code.
@@ -111,7 +134,6 @@ TEST(Shutdown, ClosingTheMainWindowClosesTheSerialPortAndExitsWithZero) {
   EXPECT_TRUE(wasOpen);
   EXPECT_EQ(code, 0);
   EXPECT_FALSE(state.rtu.IsOpen());
-  EXPECT_EQ(state.rtu.portHandle, -1);
 }
 
 TEST(Shutdown, AnOpenInfoWindowDoesNotKeepTheProgramRunning) {

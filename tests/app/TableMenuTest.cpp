@@ -1,8 +1,10 @@
 // The result tables' columns, the context menu of a right-click and what its items copy or save.
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QMenu>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -10,11 +12,16 @@
 #include "app/OperationTabs.h"
 #include "app/ResultTable.h"
 #include "tests/app/ShellHarness.h"
+#include "tests/support/RealInput.h"
 
 namespace varnetik {
 namespace {
 
+using testing::Choice;
+using testing::ChoiceName;
 using testing::ShellHarness;
+
+constexpr Choice kChoices[] = {Choice::Mouse, Choice::Keyboard};
 
 // A read of four registers from 65534 wraps to 0 and 1.
 const std::vector<ResultRow> kWrappedRows = {
@@ -27,33 +34,32 @@ const std::vector<ResultRow> kTcpRows = {{"0x000A", "10", "$1234", "4660"}, {"0x
 
 class TableMenuFixture : public ::testing::Test {
  protected:
+  explicit TableMenuFixture(testing::Dialogs dialogs = testing::Dialogs::Recorded) : shell(dialogs) {}
+
   void SetUp() override {
     shell.ShowAndSettle();
     shell.window->ReplaceTableRows(ControlId::RtuResultTable, kWrappedRows);
     shell.window->ReplaceTableRows(ControlId::TcpResultTable, kTcpRows);
   }
 
-  // A right-click on the row, as the window receives it: the press selects, then the menu is asked for.
+  // A right-click on the row (below the last row for -1); returns the popup menu it opened.
   QMenu* RightClick(ControlId id, int row) {
     ResultTable* table = shell.window->Table(id);
-    shell.window->Tabs()->setCurrentIndex(id == ControlId::RtuResultTable ? 0 : 2);
+    QTabBar* tabs = shell.window->Tabs()->tabBar();
+    testing::LeftClick(tabs, tabs->tabRect(id == ControlId::RtuResultTable ? 0 : 2).center());
     QApplication::processEvents();
     const QPoint where = row >= 0 ? table->visualItemRect(table->topLevelItem(row)).center()
                                   : QPoint(5, table->viewport()->height() - 5);
-    QTest::mousePress(table->viewport(), Qt::RightButton, {}, where);
-    QTest::mouseRelease(table->viewport(), Qt::RightButton, {}, where);
-    emit table->customContextMenuRequested(where);
-    return shell.window->OpenTableMenuPopup();
+    testing::RightClick(table->viewport(), where);
+    return testing::OpenPopupMenu();
   }
 
-  static void Choose(QMenu* menu, int item) {
-    for (QAction* action : menu->actions()) {
-      if (!action->isSeparator() && action->data().toInt() == item) {
-        action->trigger();
-        return;
-      }
-    }
-    ADD_FAILURE() << "no item " << item;
+  // Chooses the item and lets the loop take the choice.
+  static void Choose(QMenu* menu, int item, Choice choice) {
+    QAction* action = testing::MenuAction(*menu, item);
+    ASSERT_NE(action, nullptr) << item;
+    testing::ChooseMenuItem(*menu, *action, choice);
+    QApplication::processEvents();
   }
 
   ShellHarness shell;
@@ -113,12 +119,14 @@ TEST_F(TableMenuFixture, ItemsCopyTheCellsOfTheTableTheMenuWasOpenedOn) {
       {ControlId::TcpResultTable, 0, 4104, "0x000A\t10\t$1234\t4660"},
   };
   for (const auto& c : cases) {
-    QGuiApplication::clipboard()->setText("vorher");
-    QMenu* menu = RightClick(c.table, c.row);
-    ASSERT_NE(menu, nullptr);
-    Choose(menu, c.item);
-    menu->hide();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), c.clipboard) << c.item;
+    for (Choice choice : kChoices) {
+      QGuiApplication::clipboard()->setText("vorher");
+      QMenu* menu = RightClick(c.table, c.row);
+      ASSERT_NE(menu, nullptr);
+      Choose(menu, c.item, choice);
+      EXPECT_EQ(testing::OpenPopupMenu(), nullptr);
+      EXPECT_EQ(QGuiApplication::clipboard()->text(), c.clipboard) << c.item << " by " << ChoiceName(choice);
+    }
   }
 }
 
@@ -131,7 +139,7 @@ TEST_F(TableMenuFixture, RightClickWithoutSelectionOpensNoMenu) {
 TEST_F(TableMenuFixture, RightClickOnEmptySpaceKeepsTheEarlierRow) {
   QMenu* first = RightClick(ControlId::RtuResultTable, 3);
   ASSERT_NE(first, nullptr);
-  first->hide();
+  QTest::keyClick(first->windowHandle(), Qt::Key_Escape);
   QApplication::processEvents();
   QMenu* menu = RightClick(ControlId::RtuResultTable, -1);
   ASSERT_NE(menu, nullptr);
@@ -154,12 +162,66 @@ TEST_F(TableMenuFixture, SaveItemExportsTheTableTheMenuWasOpenedOn) {
     shell.dialogs.nextSavePath = dir.filePath("register.csv");
     QMenu* menu = RightClick(c.table, 0);
     ASSERT_NE(menu, nullptr);
-    Choose(menu, 4105);
-    menu->hide();
+    Choose(menu, 4105, Choice::Keyboard);
     QFile file(shell.dialogs.nextSavePath);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().toStdString(), c.bytes);
     EXPECT_EQ(shell.Log().last(), "CSV gespeichert: " + shell.dialogs.nextSavePath);
+  }
+}
+
+// The real save dialog and the real boxes, answered from the keyboard while they run.
+class TableMenuDesktopFixture : public TableMenuFixture {
+ protected:
+  TableMenuDesktopFixture() : TableMenuFixture(testing::Dialogs::Desktop) {}
+};
+
+TEST_F(TableMenuDesktopFixture, SaveItemGoesThroughTheRealDialogAndBoxes) {
+  using testing::ModalAnswers;
+  QTemporaryDir dir;
+  const QString rtuFile = dir.filePath("rtu.csv");
+  const QString tcpFile = dir.filePath("tcp.csv");
+  const QString unreachable = dir.filePath("fehlt/register.csv");
+  const char* rtuBytes =
+      "Adresse;Adresse dez.;Hex;Dezimal\r\n0xFFFE;65534;$00FF;255\r\n0xFFFF;65535;$0000;0\r\n"
+      "0x0000;0;$FFFF;65535\r\n0x0001;1;$000A;10\r\n";
+  const struct {
+    const char* name;
+    ControlId table;
+    Choice choice;
+    std::vector<ModalAnswers::Answer> answers;
+    QStringList seen;
+    QString file;       // written file, empty when none
+    const char* bytes;  // its content
+  } cases[] = {
+      {"typed path, keyboard", ControlId::RtuResultTable, Choice::Keyboard, {testing::TypePathAndEnter(rtuFile)},
+       {"CSV speichern"}, rtuFile, rtuBytes},
+      {"typed path, mouse", ControlId::TcpResultTable, Choice::Mouse, {testing::TypePathAndEnter(tcpFile)},
+       {"CSV speichern"}, tcpFile,
+       "Adresse;Adresse dez.;Hex;Dezimal\r\n0x000A;10;$1234;4660\r\n0x000B;11;$0000;0\r\n"},
+      {"cancelled", ControlId::RtuResultTable, Choice::Keyboard, {testing::PressEscape}, {"CSV speichern"}, {}, ""},
+      {"failure box closed with Enter", ControlId::RtuResultTable, Choice::Mouse,
+       {testing::TypePathAndEnter(unreachable), testing::PressEnter},
+       {"CSV speichern", "Fehler|Datei konnte nicht erstellt werden."}, {}, ""},
+  };
+  for (const auto& c : cases) {
+    const QStringList logBefore = shell.Log();
+    QMenu* menu = RightClick(c.table, 1);
+    ASSERT_NE(menu, nullptr) << c.name;
+    ModalAnswers answers(c.answers);
+    Choose(menu, kSaveCsvItem, c.choice);
+    EXPECT_EQ(answers.Seen(), c.seen) << c.name;
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << c.name;
+    if (c.file.isEmpty()) {
+      EXPECT_EQ(shell.Log(), logBefore) << c.name;
+      EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList()) << c.name;
+      continue;
+    }
+    EXPECT_EQ(shell.Log().last(), "CSV gespeichert: " + c.file) << c.name;
+    QFile file(c.file);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.name;
+    EXPECT_EQ(file.readAll().toStdString(), c.bytes) << c.name;
+    QFile::remove(c.file);
   }
 }
 

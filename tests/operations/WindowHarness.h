@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,7 +49,7 @@ struct WindowHarness {
     qobject_cast<QComboBox*>(window->Control(id))->setCurrentIndex(entry);
   }
 
-  void Click(ControlId id) { qobject_cast<QPushButton*>(window->Control(id))->click(); }
+  void Click(ControlId id) { QTest::mouseClick(qobject_cast<QPushButton*>(window->Control(id)), Qt::LeftButton); }
 
   // Log lines as shown, time stamps included.
   std::vector<std::string> StampedLog() const {

@@ -2,8 +2,9 @@
 // the boxes, the tables, the status bar and the CSV file checked as the operator would see them.
 #include <gtest/gtest.h>
 
-#include <QAction>
+#include <QApplication>
 #include <QMenu>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <fstream>
 #include <iterator>
@@ -12,10 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "app/OperationTabs.h"
 #include "app/TableMenu.h"
 #include "tests/operations/OperationTestSupport.h"
 #include "tests/operations/WindowHarness.h"
 #include "tests/support/LibmodbusSlave.h"
+#include "tests/support/RealInput.h"
 #include "tests/support/ScriptableSlave.h"
 
 namespace varnetik::testing {
@@ -276,17 +279,18 @@ std::string ExpectedCsv(uint16_t start, const std::vector<uint16_t>& values) {
   return csv;
 }
 
+// Shows the table's page, right-clicks its first row and chooses the save item with the keyboard.
 void ExportTable(WindowHarness& ui, ControlId id, const QString& path) {
+  ui.window->show();
+  QTabBar* tabs = ui.window->Tabs()->tabBar();
+  LeftClick(tabs, tabs->tabRect(id == ControlId::RtuResultTable ? 0 : 2).center());
   ResultTable* table = ui.window->Table(id);
-  table->setCurrentItem(table->topLevelItem(0));
-  ui.window->OpenTableMenu(*table);
-  QMenu* menu = ui.window->OpenTableMenuPopup();
+  RightClick(table->viewport(), table->visualItemRect(table->topLevelItem(0)).center());
+  QMenu* menu = OpenPopupMenu();
   ASSERT_NE(menu, nullptr);
   ui.dialogs.nextSavePath = path;
-  for (QAction* action : menu->actions()) {
-    if (action->data().toInt() == kSaveCsvItem) action->trigger();
-  }
-  menu->hide();
+  ChooseMenuItem(*menu, *MenuAction(*menu, kSaveCsvItem), Choice::Keyboard);
+  QApplication::processEvents();
 }
 
 // libmodbus on the other end: read 125 into the table, write one, write 123, read them back, and save the
