@@ -50,12 +50,14 @@ class OurRtuMaster : public Master {
     }
   }
   bool Read(std::vector<uint16_t>& registers) override {
-    return RtuReadRegisters(link_.TransactionContext(kSlaveId), kFcReadHolding, block_, kReadCount,
+    const auto context = link_.TransactionContext(kSlaveId);
+    return RtuReadRegisters(context, RtuPrepareRead(context, kFcReadHolding, block_, kReadCount),
                             registers) == kReadCount;
   }
   bool Write(const std::vector<uint16_t>& values) override {
-    return RtuWriteMultipleRegisters(link_.TransactionContext(kSlaveId), block_, values, kWriteCount) ==
-           kWriteCount;
+    const auto context = link_.TransactionContext(kSlaveId);
+    return RtuWriteMultipleRegisters(
+               context, RtuPrepareWriteMultiple(context, block_, values, kWriteCount)) == kWriteCount;
   }
 
  private:
@@ -73,12 +75,14 @@ class OurTcpMaster : public Master {
     }
   }
   bool Read(std::vector<uint16_t>& registers) override {
-    return TcpReadRegisters(link_.TransactionContext(kSlaveId), kFcReadHolding, block_, kReadCount,
+    const auto context = link_.TransactionContext(kSlaveId);
+    return TcpReadRegisters(context, TcpPrepareRead(context, kFcReadHolding, block_, kReadCount),
                             registers) == kReadCount;
   }
   bool Write(const std::vector<uint16_t>& values) override {
-    return TcpWriteMultipleRegisters(link_.TransactionContext(kSlaveId), block_, values, kWriteCount) ==
-           kWriteCount;
+    const auto context = link_.TransactionContext(kSlaveId);
+    return TcpWriteMultipleRegisters(
+               context, TcpPrepareWriteMultiple(context, block_, values, kWriteCount)) == kWriteCount;
   }
 
  private:

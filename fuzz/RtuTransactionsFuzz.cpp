@@ -1,4 +1,5 @@
-// The three RTU transactions judging whatever a slave might send back.
+// The three RTU transactions judging whatever a slave might send back, each prepared first and then
+// exchanged, the way the operations run them.
 //
 // Input: selector, quantity, slave id, start address (2 bytes), then the bytes the slave answers with.
 // Selector bits 0-1 pick the transaction (read FC03, read FC04, write one, write many); bits 2-3 pick what
@@ -8,6 +9,7 @@
 // count.
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
@@ -64,11 +66,19 @@ class FuzzRtuExchanger : public RtuExchanger {
   int calls = 0;
   int64_t stored = 0;  // bytes of the current answer in the receive buffer
 
+  // Remembers the request as prepared, which the exchange must send unchanged.
+  void Prepared(const RtuRequest& request) {
+    prepared_.assign(txFrame_.begin(), txFrame_.begin() + request.length);
+    expectedLength_ = request.expectedLength;
+  }
+
   RtuExchangeResult RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
                                 uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) override {
     ++calls;
     FUZZ_CHECK(calls == 1);
     FUZZ_CHECK(request == txFrame_.data());
+    FUZZ_CHECK(std::equal(request, request + requestLength, prepared_.begin(), prepared_.end()));
+    FUZZ_CHECK(expectedLength == expectedLength_);
     FUZZ_CHECK(requestLength >= 8 && requestLength <= kRtuTxFrameSize);
     FUZZ_CHECK(RtuCrcMatches(request, requestLength) && request[0] == case_.slaveId);
     FUZZ_CHECK(response == rxFrame_.data() && responseCapacity == kRtuRxFrameSize);
@@ -97,6 +107,8 @@ class FuzzRtuExchanger : public RtuExchanger {
   const Case& case_;
   const RtuTxFrame& txFrame_;
   const RtuRxFrame& rxFrame_;
+  std::vector<uint8_t> prepared_;
+  int64_t expectedLength_ = 0;
 };
 
 struct Outcome {
@@ -108,8 +120,8 @@ struct Outcome {
 const std::vector<uint16_t> kUntouched = {0xDEAD, 0xBEEF, 0x5A5A};
 
 bool IsExceptionOf(ResultCode code, ResultCode base, bool anyCode) {
-  const ResultCode e = base - code;
-  return e >= 0 && e <= 255 && (anyCode || IsKnownExceptionCode(static_cast<uint8_t>(e)));
+  const std::optional<uint8_t> e = ExceptionCodeIn(code, base);
+  return e && (anyCode || IsKnownExceptionCode(*e));
 }
 
 void CheckRead(const Case& c, const FuzzRtuExchanger& exchanger, const RtuRxFrame& rx, const Outcome& o) {
@@ -171,19 +183,26 @@ Outcome Run(const Case& c, uint8_t staleFill) {
     case Transaction::ReadHolding:
     case Transaction::ReadInput: {
       const uint8_t fc = c.transaction == Transaction::ReadHolding ? kFcReadHolding : kFcReadInput;
-      outcome.code = RtuReadRegisters(context, fc, c.start, c.quantity, outcome.registers);
+      const RtuRequest request = RtuPrepareRead(context, fc, c.start, c.quantity);
+      exchanger.Prepared(request);
+      outcome.code = RtuReadRegisters(context, request, outcome.registers);
       CheckRead(c, exchanger, *rxFrame, outcome);
       break;
     }
-    case Transaction::WriteOne:
-      outcome.code = RtuWriteSingleRegister(context, c.start, static_cast<uint16_t>(~c.start));
+    case Transaction::WriteOne: {
+      const RtuRequest request = RtuPrepareWriteSingle(context, c.start, static_cast<uint16_t>(~c.start));
+      exchanger.Prepared(request);
+      outcome.code = RtuWriteSingleRegister(context, request);
       CheckWriteOne(c, exchanger, outcome);
       break;
+    }
     case Transaction::WriteMany: {
       const int64_t count = c.quantity;
       std::vector<uint16_t> values(static_cast<size_t>(c.valuesShort && count > 0 ? count - 1 : count));
       for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint16_t>(c.start + i);
-      outcome.code = RtuWriteMultipleRegisters(context, c.start, values, count);
+      const RtuRequest request = RtuPrepareWriteMultiple(context, c.start, values, count);
+      exchanger.Prepared(request);
+      outcome.code = RtuWriteMultipleRegisters(context, request);
       CheckWriteMany(c, exchanger, count, values.size(), outcome);
       break;
     }

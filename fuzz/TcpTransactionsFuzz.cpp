@@ -1,5 +1,6 @@
-// TcpExchange and the three TCP transactions reading whatever byte stream a server might send, cut into
-// arbitrary pieces, with time-outs and broken connections in between.
+// TcpExchange and the three TCP transactions (prepared first, then exchanged, the way the operations run
+// them) reading whatever byte stream a server might send, cut into arbitrary pieces, with time-outs and
+// broken connections in between.
 //
 // Input: selector, quantity, slave id, start address (2 bytes), initial transaction id (2 bytes), the
 // number of cuts (mod 9), two bytes per cut (distance from the previous cut, kind: piece boundary, time
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
@@ -96,6 +98,12 @@ class FuzzTcpTransport : public TcpTransport {
   int receives = 0;
   int discards = 0;
 
+  // Remembers the request PDU as prepared behind the header, which the exchange must send unchanged.
+  void Prepared(int64_t pduLength) {
+    const uint8_t* pdu = state_.txFrame.data() + kMbapHeaderSize;
+    prepared_.assign(pdu, pdu + std::clamp<int64_t>(pduLength, 0, kMaxPduLength));
+  }
+
   bool IsConnected() const override { return case_.connected; }
 
   int64_t TcpSend(const uint8_t* bytes, int64_t count) override {
@@ -103,6 +111,7 @@ class FuzzTcpTransport : public TcpTransport {
     FUZZ_CHECK(sends == 1);
     FUZZ_CHECK(bytes == state_.txFrame.data());
     FUZZ_CHECK(count >= kMbapHeaderSize && count <= kTcpTxFrameSize);
+    FUZZ_CHECK(std::equal(bytes + kMbapHeaderSize, bytes + count, prepared_.begin(), prepared_.end()));
     if (!case_.sendFails) return count;
     return case_.sendErrors ? -1 : count - 1;
   }
@@ -149,6 +158,7 @@ class FuzzTcpTransport : public TcpTransport {
   const Case& case_;
   const TcpExchangeState& state_;
   std::deque<Piece> stream_;
+  std::vector<uint8_t> prepared_;
 };
 
 struct Outcome {
@@ -170,8 +180,8 @@ bool IsExchangeFailure(ResultCode code) {
 }
 
 bool IsKnownExceptionOf(ResultCode code, ResultCode base) {
-  const ResultCode e = base - code;
-  return e >= 0 && e <= 255 && IsKnownExceptionCode(static_cast<uint8_t>(e));
+  const std::optional<uint8_t> e = ExceptionCodeIn(code, base);
+  return e && IsKnownExceptionCode(*e);
 }
 
 // The request that went out carries the new transaction id, protocol 0, the PDU length and the slave id.
@@ -220,14 +230,17 @@ void CheckWrite(const TcpExchangeState& state, uint8_t fc, ResultCode success, R
                         IsKnownExceptionOf(code, WriteManyException)));
 }
 
-// A bare exchange with a response buffer of exactly the capacity offered.
-void RunExchange(const Case& c, const TcpTransactionContext& context, Outcome& o, int64_t& pduLength) {
+// A bare exchange of a PDU put behind the header by hand, with a response buffer of exactly the capacity
+// offered.
+void RunExchange(const Case& c, const TcpTransactionContext& context, FuzzTcpTransport& transport, Outcome& o,
+                 int64_t& pduLength) {
   pduLength = c.start % (kMaxPduLength + 40);  // some beyond what the request buffer can take
-  const int64_t capacity = c.quantity == 255 ? kRtuRxFrameSize : 3 * c.quantity;
-  const std::vector<uint8_t> pdu(static_cast<size_t>(pduLength), 0x03);
+  const int64_t capacity = c.quantity == 255 ? kTcpPduFrameSize : 3 * c.quantity;
+  std::fill_n(context.state.txFrame.data() + kMbapHeaderSize, std::min(pduLength, kMaxPduLength), 0x03);
+  transport.Prepared(pduLength);
   ExactBuffer response(static_cast<size_t>(capacity));
   std::fill_n(response.data(), capacity, kResponseFill);
-  o.code = TcpExchange(context, pdu.data(), pduLength, response.data(), capacity);
+  o.code = TcpExchange(context, pduLength, response.data(), capacity);
   o.response.assign(response.data(), response.data() + capacity);
   if (o.code >= 0) {
     FUZZ_CHECK(o.code <= capacity);
@@ -258,21 +271,28 @@ Outcome Run(const Case& c, uint8_t staleFill) {
     case Transaction::ReadInput: {
       const uint8_t fc = c.transaction == Transaction::ReadHolding ? kFcReadHolding : kFcReadInput;
       const uint16_t quantity = c.quantity % 128;  // a few counts beyond the limits, most inside
-      o.code = TcpReadRegisters(context, fc, start, quantity, o.registers);
+      const TcpRequest request = TcpPrepareRead(context, fc, start, quantity);
+      transport.Prepared(request.pduLength);
+      o.code = TcpReadRegisters(context, request, o.registers);
       if (quantity >= 1 && quantity <= kMaxReadQuantity) pduLength = 5;
       CheckRead(*state, fc, quantity, o);
       break;
     }
-    case Transaction::WriteOne:
-      o.code = TcpWriteSingleRegister(context, start, static_cast<uint16_t>(~start));
+    case Transaction::WriteOne: {
+      const TcpRequest request = TcpPrepareWriteSingle(context, start, static_cast<uint16_t>(~start));
+      transport.Prepared(request.pduLength);
+      o.code = TcpWriteSingleRegister(context, request);
       pduLength = 5;
       CheckWrite(*state, kFcWriteSingle, 1, o.code);
       break;
+    }
     case Transaction::WriteMany: {
       const int64_t count = c.quantity % 128;
       std::vector<uint16_t> values(static_cast<size_t>(c.valuesShort && count > 0 ? count - 1 : count));
       for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint16_t>(start + i);
-      o.code = TcpWriteMultipleRegisters(context, start, values, count);
+      const TcpRequest request = TcpPrepareWriteMultiple(context, start, values, count);
+      transport.Prepared(request.pduLength);
+      o.code = TcpWriteMultipleRegisters(context, request);
       if (count >= 1 && count <= kMaxWriteQuantity && static_cast<size_t>(count) <= values.size()) {
         pduLength = 6 + 2 * count;
       }
@@ -280,7 +300,7 @@ Outcome Run(const Case& c, uint8_t staleFill) {
       break;
     }
     case Transaction::Exchange:
-      RunExchange(c, context, o, pduLength);
+      RunExchange(c, context, transport, o, pduLength);
       break;
   }
   FUZZ_CHECK(o.code >= 0 || HasOwnMessage(o.code));

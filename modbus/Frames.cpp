@@ -2,14 +2,11 @@
 
 #include <algorithm>
 
+#include "modbus/BigEndian.h"
+
 namespace varnetik {
 
 namespace {
-
-void PutU16(uint8_t* at, uint16_t value) {
-  at[0] = static_cast<uint8_t>(value >> 8);
-  at[1] = static_cast<uint8_t>(value & 0xFF);
-}
 
 // The builders write into fixed 261-byte buffers, so a count outside 0..123 must never widen the frame.
 int64_t ClampedWriteCount(int64_t count) { return std::clamp<int64_t>(count, 0, kMaxWriteQuantity); }

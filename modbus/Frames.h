@@ -12,6 +12,8 @@ inline constexpr int64_t kRtuRxFrameSize = 513;  // capacity offered to every ex
 inline constexpr int64_t kTcpTxFrameSize = 261;
 inline constexpr int64_t kTcpRxFrameSize = 521;
 inline constexpr int64_t kMbapHeaderSize = 7;
+// Capacity every TCP transaction offers for a response PDU: MBAP lengths up to 514 pass.
+inline constexpr int64_t kTcpPduFrameSize = 513;
 
 inline constexpr uint16_t kMaxReadQuantity = 125;
 inline constexpr int64_t kMaxWriteQuantity = 123;
@@ -26,6 +28,7 @@ using RtuTxFrame = std::array<uint8_t, kRtuTxFrameSize>;
 using RtuRxFrame = std::array<uint8_t, kRtuRxFrameSize>;
 using TcpTxFrame = std::array<uint8_t, kTcpTxFrameSize>;
 using TcpRxFrame = std::array<uint8_t, kTcpRxFrameSize>;
+using TcpPduFrame = std::array<uint8_t, kTcpPduFrameSize>;
 
 // CRC-16/MODBUS of the first count bytes, computed bit by bit.
 uint16_t Crc16(const uint8_t* bytes, int64_t count);
@@ -39,8 +42,7 @@ int64_t ExpectedReadResponseLength(uint16_t quantity);
 // True for exactly the exception codes 1..6, 8, 10 and 11.
 bool IsKnownExceptionCode(uint8_t code);
 
-// Request builders. Each writes a complete frame from frame[0] and returns its length. The RTU operations
-// use the same builders as the transactions so that the TX dump shows exactly the bytes that are sent.
+// Request builders. Each writes a complete frame from frame[0] and returns its length.
 int64_t BuildRtuReadRequest(uint8_t* frame, uint8_t slaveId, uint8_t functionCode, uint16_t start,
                             uint16_t quantity);
 int64_t BuildRtuWriteSingleRequest(uint8_t* frame, uint8_t slaveId, uint16_t address, uint16_t value);

@@ -40,7 +40,7 @@ constexpr CodeText kSingleCodes[] = {
     {TcpWriteManyUnexpectedLength, "TCP (FC16): Unerwartete Antwortlänge."},
 };
 
-struct ExceptionRange {
+struct ExceptionFamily {
   ResultCode base;
   ResultCode lowest;
   const char* prefix;
@@ -49,7 +49,7 @@ struct ExceptionRange {
 // The function family of an exception answer is carried in the code, so the message needs no link.
 // The write-many range stops short of -1000: the TCP link's codes live there, and a write-many
 // exception is only ever made from a named exception code (at most 11), so nothing of it is lost.
-constexpr ExceptionRange kExceptionRanges[] = {
+constexpr ExceptionFamily kExceptionFamilies[] = {
     {ReadException, ReadException - 255, "Modbus-Exception: "},
     {WriteOneException, WriteOneException - 255, "Modbus-Exception (FC06): "},
     {WriteManyException, TcpNotConnected + 1, "Modbus-Exception (FC16): "},
@@ -57,11 +57,19 @@ constexpr ExceptionRange kExceptionRanges[] = {
 
 }  // namespace
 
-std::string ResultMessage(ResultCode code) {
-  for (const ExceptionRange& range : kExceptionRanges) {
-    if (code <= range.base && code >= range.lowest) {
-      return range.prefix + ExceptionText(static_cast<uint8_t>(range.base - code));
+std::optional<uint8_t> ExceptionCodeIn(ResultCode code, ResultCode base) {
+  for (const ExceptionFamily& family : kExceptionFamilies) {
+    if (family.base == base && code <= base && code >= family.lowest) {
+      return static_cast<uint8_t>(base - code);
     }
+  }
+  return std::nullopt;
+}
+
+std::string ResultMessage(ResultCode code) {
+  for (const ExceptionFamily& family : kExceptionFamilies) {
+    const std::optional<uint8_t> e = ExceptionCodeIn(code, family.base);
+    if (e) return family.prefix + ExceptionText(*e);
   }
   for (const CodeText& entry : kSingleCodes) {
     if (entry.code == code) return entry.text;

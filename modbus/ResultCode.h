@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace varnetik {
@@ -37,10 +38,18 @@ inline constexpr ResultCode TcpReadByteCountMismatch = -1020;
 inline constexpr ResultCode TcpWriteOneUnexpectedLength = -1030;
 inline constexpr ResultCode TcpWriteManyUnexpectedLength = -1040;
 
-// Bases of the exception ranges: the code is base - e for the exception code byte e.
+// Bases of the three exception families, one per function: an exception answer with exception code
+// byte e is reported as base - e, on either link.
 inline constexpr ResultCode ReadException = -256;
 inline constexpr ResultCode WriteOneException = -512;
 inline constexpr ResultCode WriteManyException = -768;
+
+// The code for an exception answer with exception code byte e in the family of base.
+constexpr ResultCode ExceptionResult(ResultCode base, uint8_t e) { return base - e; }
+
+// The exception code byte that code carries when it lies in the family of base; nothing otherwise, also
+// for a base that is none of the three.
+std::optional<uint8_t> ExceptionCodeIn(ResultCode code, ResultCode base);
 
 // UTF-8 text for any code ("Fehler <code>" for a code without a text of its own).
 std::string ResultMessage(ResultCode code);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "modbus/BigEndian.h"
+
 namespace varnetik {
 
 namespace {
@@ -13,9 +15,9 @@ constexpr int64_t kWriteResponseLength = 8;
 // failed exchange counts as an answer that never came, so it is judged as too short. The exchange never
 // reports more than the capacity it was offered; the clamp keeps every later check inside rxFrame even
 // if one did.
-int64_t Exchange(const RtuTransactionContext& context, int64_t requestLength, int64_t expectedLength) {
+int64_t Exchange(const RtuTransactionContext& context, const RtuRequest& request) {
   const RtuExchangeResult result =
-      context.exchanger.RtuExchange(context.txFrame.data(), requestLength, expectedLength,
+      context.exchanger.RtuExchange(context.txFrame.data(), request.length, request.expectedLength,
                                     context.rxFrame.data(), kRtuRxFrameSize, context.rxTimeoutMs);
   if (result.status != RtuExchangeStatus::Collected) return 0;
   return std::min(result.received, kRtuRxFrameSize);
@@ -25,14 +27,37 @@ bool ExceptionBitSet(const RtuRxFrame& frame) { return (frame[1] & kExceptionBit
 
 }  // namespace
 
-ResultCode RtuReadRegisters(const RtuTransactionContext& context, uint8_t functionCode, uint16_t start,
-                            uint16_t quantity, std::vector<uint16_t>& registers) {
-  if (quantity == 0 || quantity > kMaxReadQuantity) return ReadBadQuantity;
-
-  const int64_t requestLength =
+RtuRequest RtuPrepareRead(const RtuTransactionContext& context, uint8_t functionCode, uint16_t start,
+                          uint16_t quantity) {
+  if (quantity == 0 || quantity > kMaxReadQuantity) return {.refusal = ReadBadQuantity};
+  const int64_t length =
       BuildRtuReadRequest(context.txFrame.data(), context.slaveId, functionCode, start, quantity);
-  const int64_t expected = ExpectedReadResponseLength(quantity);
-  const int64_t received = Exchange(context, requestLength, expected);
+  return {.length = length, .expectedLength = ExpectedReadResponseLength(quantity), .quantity = quantity};
+}
+
+RtuRequest RtuPrepareWriteSingle(const RtuTransactionContext& context, uint16_t address, uint16_t value) {
+  const int64_t length = BuildRtuWriteSingleRequest(context.txFrame.data(), context.slaveId, address, value);
+  return {.length = length, .expectedLength = kWriteResponseLength, .quantity = 1};
+}
+
+RtuRequest RtuPrepareWriteMultiple(const RtuTransactionContext& context, uint16_t start,
+                                   const std::vector<uint16_t>& values, int64_t count) {
+  // A count beyond the values given is refused like any other bad count rather than sent with made-up
+  // register values.
+  if (count < 1 || count > kMaxWriteQuantity || static_cast<uint64_t>(count) > values.size()) {
+    return {.refusal = WriteManyBadQuantity};
+  }
+  const int64_t length =
+      BuildRtuWriteMultipleRequest(context.txFrame.data(), context.slaveId, start, values, count);
+  return {.length = length, .expectedLength = kWriteResponseLength, .quantity = count};
+}
+
+ResultCode RtuReadRegisters(const RtuTransactionContext& context, const RtuRequest& request,
+                            std::vector<uint16_t>& registers) {
+  if (request.refusal < 0) return request.refusal;
+
+  const int64_t expected = request.expectedLength;
+  const int64_t received = Exchange(context, request);
   const RtuRxFrame& rx = context.rxFrame;
 
   if (received < kExceptionFrameLength) return ReadShortOrTimeout;
@@ -40,54 +65,47 @@ ResultCode RtuReadRegisters(const RtuTransactionContext& context, uint8_t functi
   if (received == kExceptionFrameLength && ExceptionBitSet(rx)) {
     if (!RtuCrcMatches(rx.data(), received)) return ReadCrcError;
     if (!IsKnownExceptionCode(rx[2])) return RtuBadExceptionCode;
-    return ReadException - rx[2];
+    return ExceptionResult(ReadException, rx[2]);
   }
   if (received != expected) return ReadShortOrTimeout;
   if (!RtuCrcMatches(rx.data(), received)) return ReadCrcError;
-  if (rx[2] != 2 * quantity) return ReadByteCountMismatch;
+  if (rx[2] != 2 * request.quantity) return ReadByteCountMismatch;
 
-  registers.assign(quantity, 0);
-  for (size_t i = 0; i < quantity; ++i) {
-    registers[i] = static_cast<uint16_t>((rx[3 + 2 * i] << 8) | rx[4 + 2 * i]);
+  registers.assign(static_cast<size_t>(request.quantity), 0);
+  for (size_t i = 0; i < registers.size(); ++i) {
+    registers[i] = GetU16(rx.data() + 3 + 2 * i);
   }
-  return quantity;
+  return request.quantity;
 }
 
-ResultCode RtuWriteSingleRegister(const RtuTransactionContext& context, uint16_t address, uint16_t value) {
-  const int64_t requestLength =
-      BuildRtuWriteSingleRequest(context.txFrame.data(), context.slaveId, address, value);
-  const int64_t received = Exchange(context, requestLength, kWriteResponseLength);
+ResultCode RtuWriteSingleRegister(const RtuTransactionContext& context, const RtuRequest& request) {
+  if (request.refusal < 0) return request.refusal;
+
+  const int64_t received = Exchange(context, request);
   const RtuRxFrame& rx = context.rxFrame;
 
   if (received < kExceptionFrameLength) return WriteOneShortOrTimeout;
   if (!RtuCrcMatches(rx.data(), received)) return WriteOneCrcError;
   // Every exception code byte is passed on here, named or not.
-  if (ExceptionBitSet(rx)) return WriteOneException - rx[2];
+  if (ExceptionBitSet(rx)) return ExceptionResult(WriteOneException, rx[2]);
   if (received != kWriteResponseLength) return WriteOneUnexpectedLength;
   return 1;
 }
 
-ResultCode RtuWriteMultipleRegisters(const RtuTransactionContext& context, uint16_t start,
-                                     const std::vector<uint16_t>& values, int64_t count) {
-  // A count beyond the values given is refused like any other bad count rather than sent with made-up
-  // register values.
-  if (count < 1 || count > kMaxWriteQuantity || static_cast<uint64_t>(count) > values.size()) {
-    return WriteManyBadQuantity;
-  }
+ResultCode RtuWriteMultipleRegisters(const RtuTransactionContext& context, const RtuRequest& request) {
+  if (request.refusal < 0) return request.refusal;
 
-  const int64_t requestLength =
-      BuildRtuWriteMultipleRequest(context.txFrame.data(), context.slaveId, start, values, count);
-  const int64_t received = Exchange(context, requestLength, kWriteResponseLength);
+  const int64_t received = Exchange(context, request);
   const RtuRxFrame& rx = context.rxFrame;
 
   if (received < kExceptionFrameLength) return WriteManyShortOrTimeout;
   if (!RtuCrcMatches(rx.data(), received)) return WriteManyCrcError;
   if (ExceptionBitSet(rx)) {
     if (!IsKnownExceptionCode(rx[2])) return RtuBadExceptionCode;
-    return WriteManyException - rx[2];
+    return ExceptionResult(WriteManyException, rx[2]);
   }
   if (received != kWriteResponseLength) return WriteManyUnexpectedLength;
-  return count;
+  return request.quantity;
 }
 
 }  // namespace varnetik

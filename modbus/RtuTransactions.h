@@ -1,4 +1,6 @@
-// The three serial transactions: build the request, exchange it, judge the answer in a fixed order.
+// The three serial transactions in two steps: prepare the request in the transmit buffer, then exchange
+// exactly those bytes and judge the answer in a fixed order. The caller can show the prepared bytes in
+// between and send them again.
 #pragma once
 
 #include <cstdint>
@@ -39,12 +41,31 @@ struct RtuTransactionContext {
   int64_t rxTimeoutMs;
 };
 
-// Function code 0x03 or 0x04; on success registers holds exactly quantity values and q is returned.
-ResultCode RtuReadRegisters(const RtuTransactionContext& context, uint8_t functionCode, uint16_t start,
-                            uint16_t quantity, std::vector<uint16_t>& registers);
-ResultCode RtuWriteSingleRegister(const RtuTransactionContext& context, uint16_t address, uint16_t value);
-// Sends the first count entries of values; returns count on success.
-ResultCode RtuWriteMultipleRegisters(const RtuTransactionContext& context, uint16_t start,
-                                     const std::vector<uint16_t>& values, int64_t count);
+// A request prepared at the start of txFrame and what its answer is judged by. A refused request
+// (refusal < 0, its quantity out of range) was not built and is never sent.
+struct RtuRequest {
+  ResultCode refusal = 0;
+  int64_t length = 0;          // bytes of txFrame that make the request
+  int64_t expectedLength = 0;  // the answer length that ends the collection early
+  int64_t quantity = 0;        // registers read or written
+};
+
+// Function code 0x03 or 0x04; refused (ReadBadQuantity) unless quantity is 1..125.
+RtuRequest RtuPrepareRead(const RtuTransactionContext& context, uint8_t functionCode, uint16_t start,
+                          uint16_t quantity);
+RtuRequest RtuPrepareWriteSingle(const RtuTransactionContext& context, uint16_t address, uint16_t value);
+// The first count entries of values; refused (WriteManyBadQuantity) unless count is 1..123 and values
+// holds that many.
+RtuRequest RtuPrepareWriteMultiple(const RtuTransactionContext& context, uint16_t start,
+                                   const std::vector<uint16_t>& values, int64_t count);
+
+// Each sends the request prepared by its Prepare function above, as it lies in txFrame, and judges the
+// answer; a prepared request may be exchanged again. A refused request returns its refusal.
+// On success registers holds exactly quantity values and quantity is returned.
+ResultCode RtuReadRegisters(const RtuTransactionContext& context, const RtuRequest& request,
+                            std::vector<uint16_t>& registers);
+ResultCode RtuWriteSingleRegister(const RtuTransactionContext& context, const RtuRequest& request);
+// Returns the count written on success.
+ResultCode RtuWriteMultipleRegisters(const RtuTransactionContext& context, const RtuRequest& request);
 
 }  // namespace varnetik

@@ -1,7 +1,8 @@
 #include "modbus/TcpTransactions.h"
 
 #include <algorithm>
-#include <array>
+
+#include "modbus/BigEndian.h"
 
 namespace varnetik {
 
@@ -14,23 +15,20 @@ constexpr int64_t kQuietLineMs = 50;
 constexpr int kAttempts = 2;
 constexpr int64_t kWriteResponsePduLength = 5;
 
-uint16_t GetU16(const uint8_t* at) { return static_cast<uint16_t>((at[0] << 8) | at[1]); }
-
-void PutU16(uint8_t* at, uint16_t value) {
-  at[0] = static_cast<uint8_t>(value >> 8);
-  at[1] = static_cast<uint8_t>(value & 0xFF);
+// Where a request PDU is prepared: in txFrame, behind the room for its MBAP header.
+uint8_t* RequestPdu(const TcpTransactionContext& context) {
+  return context.state.txFrame.data() + kMbapHeaderSize;
 }
 
-// Builds the MBAP header and the PDU in txFrame; false when the PDU would not fit the buffer.
-bool BuildRequestFrame(TcpExchangeState& state, uint16_t transactionId, uint8_t unitId, const uint8_t* pdu,
-                       int64_t pduLength) {
+// Writes the MBAP header in front of the PDU waiting in txFrame; false when no such PDU fits the buffer.
+bool CompleteRequestFrame(TcpExchangeState& state, uint16_t transactionId, uint8_t unitId,
+                          int64_t pduLength) {
   if (pduLength < 0 || kMbapHeaderSize + pduLength > kTcpTxFrameSize) return false;
   uint8_t* frame = state.txFrame.data();
   PutU16(frame, transactionId);
   PutU16(frame + 2, 0);
   PutU16(frame + 4, static_cast<uint16_t>(pduLength + 1));
   frame[6] = unitId;
-  std::copy_n(pdu, pduLength, frame + kMbapHeaderSize);
   state.txLength = kMbapHeaderSize + pduLength;
   return true;
 }
@@ -63,16 +61,36 @@ void DropRestOfResponse(const TcpTransactionContext& context, bool lengthPlausib
   }
 }
 
-bool ExceptionBitSet(const RtuRxFrame& pdu) { return (pdu[0] & kExceptionBit) != 0; }
+bool ExceptionBitSet(const TcpPduFrame& pdu) { return (pdu[0] & kExceptionBit) != 0; }
 
-ResultCode ExchangeIntoState(const TcpTransactionContext& context, const uint8_t* pdu, int64_t pduLength) {
-  return TcpExchange(context, pdu, pduLength, context.state.responsePdu.data(), kRtuRxFrameSize);
+// The code of an exception response in the family of base; an unknown exception code means the
+// stream is out of step.
+ResultCode ExceptionResponse(const TcpPduFrame& pdu, ResultCode base) {
+  return IsKnownExceptionCode(pdu[1]) ? ExceptionResult(base, pdu[1]) : TcpBadExceptionCode;
+}
+
+ResultCode ExchangeIntoState(const TcpTransactionContext& context, const TcpRequest& request) {
+  return TcpExchange(context, request.pduLength, context.state.responsePdu.data(), kTcpPduFrameSize);
+}
+
+// Both writes are answered by a 5-byte echo of their function code, address and value or quantity.
+ResultCode ExchangeWrite(const TcpTransactionContext& context, const TcpRequest& request,
+                         ResultCode exceptionBase, ResultCode unexpectedLength) {
+  if (request.refusal < 0) return request.refusal;
+  const ResultCode length = ExchangeIntoState(context, request);
+  if (length < 0) return length;
+
+  const TcpPduFrame& pdu = context.state.responsePdu;
+  if (length < 2) return unexpectedLength;
+  if (ExceptionBitSet(pdu)) return ExceptionResponse(pdu, exceptionBase);
+  if (length != kWriteResponsePduLength || pdu[0] != request.functionCode) return unexpectedLength;
+  return request.quantity;
 }
 
 }  // namespace
 
-ResultCode TcpExchange(const TcpTransactionContext& context, const uint8_t* pdu, int64_t pduLength,
-                       uint8_t* response, int64_t responseCapacity) {
+ResultCode TcpExchange(const TcpTransactionContext& context, int64_t pduLength, uint8_t* response,
+                       int64_t responseCapacity) {
   TcpTransport& transport = context.transport;
   TcpExchangeState& state = context.state;
   if (!transport.IsConnected()) return TcpNotConnected;
@@ -81,7 +99,7 @@ ResultCode TcpExchange(const TcpTransactionContext& context, const uint8_t* pdu,
   state.transactionId = static_cast<uint16_t>(state.transactionId + 1);
   const uint16_t transactionId = state.transactionId;
 
-  if (!BuildRequestFrame(state, transactionId, context.slaveId, pdu, pduLength)) return TcpSendFailed;
+  if (!CompleteRequestFrame(state, transactionId, context.slaveId, pduLength)) return TcpSendFailed;
   if (transport.TcpSend(state.txFrame.data(), state.txLength) != state.txLength) return TcpSendFailed;
 
   // The PDU is read into rxFrame behind the header before it is copied out, so it must fit there too.
@@ -126,66 +144,55 @@ ResultCode TcpExchange(const TcpTransactionContext& context, const uint8_t* pdu,
   return mismatch;
 }
 
-ResultCode TcpReadRegisters(const TcpTransactionContext& context, uint8_t functionCode, uint16_t start,
-                            uint16_t quantity, std::vector<uint16_t>& registers) {
-  if (quantity == 0 || quantity > kMaxReadQuantity) return ReadBadQuantity;
-  registers.assign(quantity, 0);
+TcpRequest TcpPrepareRead(const TcpTransactionContext& context, uint8_t functionCode, uint16_t start,
+                          uint16_t quantity) {
+  if (quantity == 0 || quantity > kMaxReadQuantity) return {.refusal = ReadBadQuantity};
+  const int64_t pduLength = BuildReadPdu(RequestPdu(context), functionCode, start, quantity);
+  return {.pduLength = pduLength, .functionCode = functionCode, .quantity = quantity};
+}
 
-  std::array<uint8_t, 5> request{};
-  const int64_t requestLength = BuildReadPdu(request.data(), functionCode, start, quantity);
-  const ResultCode length = ExchangeIntoState(context, request.data(), requestLength);
+TcpRequest TcpPrepareWriteSingle(const TcpTransactionContext& context, uint16_t address, uint16_t value) {
+  const int64_t pduLength = BuildWriteSinglePdu(RequestPdu(context), address, value);
+  return {.pduLength = pduLength, .functionCode = kFcWriteSingle, .quantity = 1};
+}
+
+TcpRequest TcpPrepareWriteMultiple(const TcpTransactionContext& context, uint16_t start,
+                                   const std::vector<uint16_t>& values, int64_t count) {
+  // As on the serial side, a count beyond the values given is refused before anything is built.
+  if (count < 1 || count > kMaxWriteQuantity || static_cast<uint64_t>(count) > values.size()) {
+    return {.refusal = WriteManyBadQuantity};
+  }
+  const int64_t pduLength = BuildWriteMultiplePdu(RequestPdu(context), start, values, count);
+  return {.pduLength = pduLength, .functionCode = kFcWriteMultiple, .quantity = count};
+}
+
+ResultCode TcpReadRegisters(const TcpTransactionContext& context, const TcpRequest& request,
+                            std::vector<uint16_t>& registers) {
+  if (request.refusal < 0) return request.refusal;
+  registers.assign(static_cast<size_t>(request.quantity), 0);
+  const ResultCode length = ExchangeIntoState(context, request);
   if (length < 0) return length;
 
   // Judged before any byte is looked at: the buffer behind a 0- or 1-byte PDU holds an older answer.
-  const RtuRxFrame& pdu = context.state.responsePdu;
+  const TcpPduFrame& pdu = context.state.responsePdu;
   if (length < 2) return ReadShortOrTimeout;
-  if (ExceptionBitSet(pdu)) {
-    return IsKnownExceptionCode(pdu[1]) ? ReadException - pdu[1] : TcpBadExceptionCode;
-  }
-  if (pdu[0] != functionCode) return ReadUnexpectedLength;
-  if (pdu[1] != 2 * quantity) return TcpReadByteCountMismatch;
+  if (ExceptionBitSet(pdu)) return ExceptionResponse(pdu, ReadException);
+  if (pdu[0] != request.functionCode) return ReadUnexpectedLength;
+  if (pdu[1] != 2 * request.quantity) return TcpReadByteCountMismatch;
   if (length != pdu[1] + 2) return ReadShortOrTimeout;
 
-  for (size_t i = 0; i < quantity; ++i) {
-    registers[i] = static_cast<uint16_t>((pdu[2 + 2 * i] << 8) | pdu[3 + 2 * i]);
+  for (size_t i = 0; i < registers.size(); ++i) {
+    registers[i] = GetU16(pdu.data() + 2 + 2 * i);
   }
-  return quantity;
+  return request.quantity;
 }
 
-ResultCode TcpWriteSingleRegister(const TcpTransactionContext& context, uint16_t address, uint16_t value) {
-  std::array<uint8_t, 5> request{};
-  const int64_t requestLength = BuildWriteSinglePdu(request.data(), address, value);
-  const ResultCode length = ExchangeIntoState(context, request.data(), requestLength);
-  if (length < 0) return length;
-
-  const RtuRxFrame& pdu = context.state.responsePdu;
-  if (length < 2) return TcpWriteOneUnexpectedLength;
-  if (ExceptionBitSet(pdu)) {
-    return IsKnownExceptionCode(pdu[1]) ? WriteOneException - pdu[1] : TcpBadExceptionCode;
-  }
-  if (length != kWriteResponsePduLength || pdu[0] != kFcWriteSingle) return TcpWriteOneUnexpectedLength;
-  return 1;
+ResultCode TcpWriteSingleRegister(const TcpTransactionContext& context, const TcpRequest& request) {
+  return ExchangeWrite(context, request, WriteOneException, TcpWriteOneUnexpectedLength);
 }
 
-ResultCode TcpWriteMultipleRegisters(const TcpTransactionContext& context, uint16_t start,
-                                     const std::vector<uint16_t>& values, int64_t count) {
-  // As on the serial side, a count beyond the values given is refused before anything is sent.
-  if (count < 1 || count > kMaxWriteQuantity || static_cast<uint64_t>(count) > values.size()) {
-    return WriteManyBadQuantity;
-  }
-
-  std::array<uint8_t, 6 + 2 * kMaxWriteQuantity> request{};
-  const int64_t requestLength = BuildWriteMultiplePdu(request.data(), start, values, count);
-  const ResultCode length = ExchangeIntoState(context, request.data(), requestLength);
-  if (length < 0) return length;
-
-  const RtuRxFrame& pdu = context.state.responsePdu;
-  if (length < 2) return TcpWriteManyUnexpectedLength;
-  if (ExceptionBitSet(pdu)) {
-    return IsKnownExceptionCode(pdu[1]) ? WriteManyException - pdu[1] : TcpBadExceptionCode;
-  }
-  if (length != kWriteResponsePduLength || pdu[0] != kFcWriteMultiple) return TcpWriteManyUnexpectedLength;
-  return count;
+ResultCode TcpWriteMultipleRegisters(const TcpTransactionContext& context, const TcpRequest& request) {
+  return ExchangeWrite(context, request, WriteManyException, TcpWriteManyUnexpectedLength);
 }
 
 }  // namespace varnetik

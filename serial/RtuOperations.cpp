@@ -5,7 +5,6 @@
 #include <thread>
 #include <vector>
 
-#include "modbus/Frames.h"
 #include "modbus/OperationEntries.h"
 #include "modbus/OperationTexts.h"
 #include "modbus/RtuTransactions.h"
@@ -17,8 +16,6 @@ constexpr const char* kPortClosedHint = "Bitte zuerst den Port öffnen.";
 constexpr const char* kResyncLine =
     "Hinweis: RTU-Stream neu synchronisieren \u2013 RX spülen & einmal erneut senden...";
 constexpr auto kResyncPause = std::chrono::milliseconds(5);
-// Both write answers are the 8-byte echo of address (or start) and value (or count).
-constexpr int64_t kWriteAnswerLength = 8;
 
 // The common start of every RTU button: refuse without an open port, otherwise take the window's
 // serial settings, slave id and timeout before any entry is checked.
@@ -31,6 +28,16 @@ bool StartOperation(RtuLink& link, uint8_t& slaveId, OperatorConsole& console) {
   return true;
 }
 
+// The request as prepared in txFrame: the very bytes the transaction sends, however often.
+void LogRequest(const RtuLink& link, const RtuRequest& request, OperatorConsole& console) {
+  console.LogHexDump("TX", link.txFrame.data(), request.length);
+}
+
+// After a success the answer in rxFrame has exactly the expected length.
+void LogAnswer(const RtuLink& link, const RtuRequest& request, OperatorConsole& console) {
+  console.LogHexDump("RX", link.rxFrame.data(), request.expectedLength);
+}
+
 }  // namespace
 
 void RtuReadClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& console) {
@@ -40,17 +47,17 @@ void RtuReadClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& console) {
   uint16_t count = FieldNumber(console, ControlId::RtuReadCountField);
   if (!ReadCountAccepted(count, console)) return;
 
-  // Built with the transaction's own builder, so the dump shows the bytes that go out.
-  int64_t length = BuildRtuReadRequest(link.txFrame.data(), slaveId, functionCode, start, count);
-  console.LogHexDump("TX", link.txFrame.data(), length);
+  RtuTransactionContext context = link.TransactionContext(slaveId);
+  const RtuRequest request = RtuPrepareRead(context, functionCode, start, count);
+  LogRequest(link, request, console);
 
   std::vector<uint16_t> registers;
-  ResultCode rc = RtuReadRegisters(link.TransactionContext(slaveId), functionCode, start, count, registers);
+  ResultCode rc = RtuReadRegisters(context, request, registers);
   if (rc < 0) {
     ReportFailure(rc, console);
     return;
   }
-  console.LogHexDump("RX", link.rxFrame.data(), ExpectedReadResponseLength(count));
+  LogAnswer(link, request, console);
   console.LogLine(ReadOkLine(functionCode, count, start));
   console.ReplaceTableRows(ControlId::RtuResultTable, ResultRows(start, registers, count));
 }
@@ -60,15 +67,16 @@ void RtuWriteOneClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& consol
   uint16_t address = FieldNumber(console, ControlId::RtuWriteAddressField);
   uint16_t value = FieldNumber(console, ControlId::RtuWriteValueField);
 
-  int64_t length = BuildRtuWriteSingleRequest(link.txFrame.data(), slaveId, address, value);
-  console.LogHexDump("TX", link.txFrame.data(), length);
+  RtuTransactionContext context = link.TransactionContext(slaveId);
+  const RtuRequest request = RtuPrepareWriteSingle(context, address, value);
+  LogRequest(link, request, console);
 
-  ResultCode rc = RtuWriteSingleRegister(link.TransactionContext(slaveId), address, value);
+  ResultCode rc = RtuWriteSingleRegister(context, request);
   if (rc < 0) {
     ReportFailure(rc, console);
     return;
   }
-  console.LogHexDump("RX", link.rxFrame.data(), kWriteAnswerLength);
+  LogAnswer(link, request, console);
   console.LogLine(WriteOneOkLine(address, value, false));
 }
 
@@ -79,24 +87,24 @@ void RtuWriteManyClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& conso
   int64_t count = WriteManyValues(console, ControlId::RtuWriteManyValuesField, values);
   if (count == 0) return;
 
-  int64_t length = BuildRtuWriteMultipleRequest(link.txFrame.data(), slaveId, start, values, count);
-  console.LogHexDump("TX", link.txFrame.data(), length);
-
   RtuTransactionContext context = link.TransactionContext(slaveId);
-  ResultCode rc = RtuWriteMultipleRegisters(context, start, values, count);
+  const RtuRequest request = RtuPrepareWriteMultiple(context, start, values, count);
+  LogRequest(link, request, console);
+
+  ResultCode rc = RtuWriteMultipleRegisters(context, request);
   if (rc == RtuBadExceptionCode) {
     // An exception code outside the known set means the byte stream is out of step: drop what waits and
     // send the same request once more; its result is final.
     console.LogLine(kResyncLine);
     link.RtuFlushRx();
     std::this_thread::sleep_for(kResyncPause);
-    rc = RtuWriteMultipleRegisters(context, start, values, count);
+    rc = RtuWriteMultipleRegisters(context, request);
   }
   if (rc < 0) {
     ReportFailure(rc, console);
     return;
   }
-  console.LogHexDump("RX", link.rxFrame.data(), kWriteAnswerLength);
+  LogAnswer(link, request, console);
   console.LogLine(WriteManyOkLine(count, start, false));
   for (const std::string& line : WriteManyDetailLines(start, values, count)) console.LogLine(line);
 }

@@ -9,8 +9,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
+
+#include "modbus/MonotonicClock.h"
 
 namespace varnetik {
 
@@ -48,13 +49,12 @@ bool StartConnect(int socketFd, in_addr_t address, uint16_t port) {
 
 // One wait for completion; a signal only shortens it, never extends the limit.
 bool WaitConnected(int socketFd, int64_t timeoutMs) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max<int64_t>(timeoutMs, 0));
+  const int64_t deadline = MonotonicMs() + std::max<int64_t>(timeoutMs, 0);
   pollfd watch{socketFd, POLLOUT, 0};
   int ready;
   do {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    ready = ::poll(&watch, 1, static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT_MAX)));
+    const int64_t left = deadline - MonotonicMs();
+    ready = ::poll(&watch, 1, static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX)));
   } while (ready < 0 && errno == EINTR);
   if (ready != 1 || (watch.revents & POLLOUT) == 0) return false;
   int error = 0;

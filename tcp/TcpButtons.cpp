@@ -19,8 +19,7 @@ void TcpReadSettings(TcpLink& link, const OperatorConsole& console) {
 
 void TcpConnectClicked(TcpLink& link, OperatorConsole& console) {
   TcpReadSettings(link, console);
-  // A port above 65535 is refused too: wrapping it would silently reach another port.
-  if (link.host.empty() || link.port <= 0 || link.port > 65535) {
+  if (link.host.empty() || !TcpPortInRange(link.port)) {
     console.ShowMessage("Hinweis", "Bitte Host/IP und Port angeben.");
     return;
   }

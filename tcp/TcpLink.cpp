@@ -4,26 +4,18 @@
 #include <chrono>
 #include <thread>
 
+#include "modbus/MonotonicClock.h"
 #include "tcp/Socket.h"
 
 namespace varnetik {
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int64_t ElapsedMs(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-}  // namespace
+bool TcpPortInRange(int64_t port) { return port >= 1 && port <= 65535; }
 
 TcpLink::~TcpLink() { TcpDisconnect(); }
 
 bool TcpLink::TcpConnect() {
   TcpDisconnect();
-  // A port outside 1..65535 is refused rather than wrapped to another server's port.
-  if (port < 1 || port > 65535) return false;
+  if (!TcpPortInRange(port)) return false;
   in_addr_t address = 0;
   if (!ResolveIpv4(host, address)) return false;
   connection = ConnectIpv4(address, static_cast<uint16_t>(port), connectTimeoutMs);
@@ -46,9 +38,9 @@ int64_t TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t ti
   if (count <= 0) return 0;
   if (timeoutMs <= 0) return TcpTimeoutOrShort;
   if (connection == -1) return TcpConnectionLost;
-  const Clock::time_point start = Clock::now();
+  const int64_t start = MonotonicMs();
   int64_t received = 0;
-  while (received < count && ElapsedMs(start) < timeoutMs) {
+  while (received < count && MonotonicMs() - start < timeoutMs) {
     int64_t got = 0;
     switch (ReceiveNow(connection, destination + received, count - received, got)) {
       case ReceiveOutcome::Bytes:
@@ -70,17 +62,18 @@ int64_t TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t ti
 
 void TcpLink::TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) {
   if (connection == -1) return;
-  const Clock::time_point start = Clock::now();
-  Clock::time_point lastBytes = start;
+  const int64_t start = MonotonicMs();
+  int64_t lastBytes = start;
   uint8_t sink[512];
   for (;;) {
     // Sleeps until bytes come or one of the two limits is reached, rather than polling every millisecond.
-    const int64_t left = std::min(quietMs - ElapsedMs(lastBytes), timeoutMs - ElapsedMs(start));
+    const int64_t now = MonotonicMs();
+    const int64_t left = std::min(quietMs - (now - lastBytes), timeoutMs - (now - start));
     if (left <= 0) return;
     int64_t got = 0;
     switch (ReceiveNow(connection, sink, sizeof sink, got)) {
       case ReceiveOutcome::Bytes:
-        lastBytes = Clock::now();
+        lastBytes = MonotonicMs();
         break;
       case ReceiveOutcome::NothingThere:
         WaitReadable(connection, static_cast<int>(left));

@@ -9,6 +9,10 @@
 
 namespace varnetik {
 
+// 1..65535. A port outside is refused, never wrapped to 16 bits: that would silently reach another
+// server's port.
+bool TcpPortInRange(int64_t port);
+
 class TcpLink : public TcpExchangeState, public TcpTransport {
  public:
   TcpLink() = default;

@@ -43,8 +43,9 @@ ResultCode TcpResync(TcpLink& link, OperatorConsole& console, ResultCode first, 
   return transaction();
 }
 
-// The common sequence of the three buttons after their entry checks: run, resync, dump the last request,
-// then report. Returns true on success, after the response dump.
+// The common sequence of the three buttons after their entry checks and the preparing of their request:
+// run, resync, dump the request as sent last (its header carries the id of that run), then report.
+// Returns true on success, after the response dump.
 bool RunAndReport(TcpLink& link, OperatorConsole& console, const char* retryLine,
                   const Transaction& transaction) {
   ResultCode rc = TcpResync(link, console, transaction(), retryLine, transaction);
@@ -76,10 +77,10 @@ void TcpReadClicked(TcpLink& link, uint8_t slaveId, OperatorConsole& console) {
   uint16_t count = FieldNumber(console, ControlId::TcpReadCountField);
   if (!ReadCountAccepted(count, console)) return;
 
+  const TcpTransactionContext context = link.TransactionContext(slaveId);
+  const TcpRequest request = TcpPrepareRead(context, functionCode, start, count);
   std::vector<uint16_t> registers;
-  auto read = [&] {
-    return TcpReadRegisters(link.TransactionContext(slaveId), functionCode, start, count, registers);
-  };
+  auto read = [&] { return TcpReadRegisters(context, request, registers); };
   if (!RunAndReport(link, console, kReadRetryLine, read)) return;
   console.LogLine(ReadOkLine(functionCode, count, start));
   console.ReplaceTableRows(ControlId::TcpResultTable, ResultRows(start, registers, count));
@@ -90,7 +91,9 @@ void TcpWriteOneClicked(TcpLink& link, uint8_t slaveId, OperatorConsole& console
   uint16_t address = FieldNumber(console, ControlId::TcpWriteAddressField);
   uint16_t value = FieldNumber(console, ControlId::TcpWriteValueField);
 
-  auto write = [&] { return TcpWriteSingleRegister(link.TransactionContext(slaveId), address, value); };
+  const TcpTransactionContext context = link.TransactionContext(slaveId);
+  const TcpRequest request = TcpPrepareWriteSingle(context, address, value);
+  auto write = [&] { return TcpWriteSingleRegister(context, request); };
   if (!RunAndReport(link, console, kWriteOneRetryLine, write)) return;
   console.LogLine(WriteOneOkLine(address, value, true));
 }
@@ -102,9 +105,9 @@ void TcpWriteManyClicked(TcpLink& link, uint8_t slaveId, OperatorConsole& consol
   int64_t count = WriteManyValues(console, ControlId::TcpWriteManyValuesField, values);
   if (count == 0) return;
 
-  auto write = [&] {
-    return TcpWriteMultipleRegisters(link.TransactionContext(slaveId), start, values, count);
-  };
+  const TcpTransactionContext context = link.TransactionContext(slaveId);
+  const TcpRequest request = TcpPrepareWriteMultiple(context, start, values, count);
+  auto write = [&] { return TcpWriteMultipleRegisters(context, request); };
   if (!RunAndReport(link, console, kWriteManyRetryLine, write)) return;
   console.LogLine(WriteManyOkLine(count, start, true));
 }

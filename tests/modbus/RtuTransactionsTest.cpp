@@ -25,12 +25,21 @@ class RtuTransactionsTest : public ::testing::Test {
   RtuTransactionContext context{exchanger, txFrame, rxFrame, 1, 800};
   std::vector<uint16_t> registers;
 
+  // The transactions prepared and then exchanged, as the operations run them; writes from register 0.
+  ResultCode Read(uint8_t functionCode, uint16_t quantity) {
+    return RtuReadRegisters(context, RtuPrepareRead(context, functionCode, 0, quantity), registers);
+  }
+  ResultCode WriteFromZero(const std::vector<uint16_t>& values, int64_t count) {
+    return RtuWriteMultipleRegisters(context, RtuPrepareWriteMultiple(context, 0, values, count));
+  }
+
   // Read of 2 holding registers from 0, write of 3 to register 1, write of 10,20 from register 1.
   ResultCode Run(Op op) {
     switch (op) {
-      case Op::Read: return RtuReadRegisters(context, kFcReadHolding, 0, 2, registers);
-      case Op::WriteOne: return RtuWriteSingleRegister(context, 1, 3);
-      case Op::WriteMany: return RtuWriteMultipleRegisters(context, 1, {10, 20}, 2);
+      case Op::Read: return Read(kFcReadHolding, 2);
+      case Op::WriteOne: return RtuWriteSingleRegister(context, RtuPrepareWriteSingle(context, 1, 3));
+      case Op::WriteMany:
+        return RtuWriteMultipleRegisters(context, RtuPrepareWriteMultiple(context, 1, {10, 20}, 2));
     }
     return 0;
   }
@@ -174,16 +183,13 @@ TEST_F(RtuTransactionsTest, RefusedQuantitiesSendNothing) {
     std::function<ResultCode()> run;
     ResultCode expected;
   } cases[] = {
-      {"read 0", [&] { return RtuReadRegisters(context, 3, 0, 0, registers); }, ReadBadQuantity},
-      {"read 126", [&] { return RtuReadRegisters(context, 3, 0, 126, registers); }, ReadBadQuantity},
-      {"read 65535", [&] { return RtuReadRegisters(context, 4, 0, 65535, registers); }, ReadBadQuantity},
-      {"write 0", [&] { return RtuWriteMultipleRegisters(context, 0, twoValues, 0); }, WriteManyBadQuantity},
-      {"write -1", [&] { return RtuWriteMultipleRegisters(context, 0, twoValues, -1); },
-       WriteManyBadQuantity},
-      {"write 124", [&] { return RtuWriteMultipleRegisters(context, 0, std::vector<uint16_t>(124), 124); },
-       WriteManyBadQuantity},
-      {"write 3 of 2 values", [&] { return RtuWriteMultipleRegisters(context, 0, twoValues, 3); },
-       WriteManyBadQuantity},
+      {"read 0", [&] { return Read(3, 0); }, ReadBadQuantity},
+      {"read 126", [&] { return Read(3, 126); }, ReadBadQuantity},
+      {"read 65535", [&] { return Read(4, 65535); }, ReadBadQuantity},
+      {"write 0", [&] { return WriteFromZero(twoValues, 0); }, WriteManyBadQuantity},
+      {"write -1", [&] { return WriteFromZero(twoValues, -1); }, WriteManyBadQuantity},
+      {"write 124", [&] { return WriteFromZero(std::vector<uint16_t>(124), 124); }, WriteManyBadQuantity},
+      {"write 3 of 2 values", [&] { return WriteFromZero(twoValues, 3); }, WriteManyBadQuantity},
   };
   for (const auto& c : cases) {
     txFrame.fill(0xAA);
@@ -199,14 +205,14 @@ TEST_F(RtuTransactionsTest, LargestReadAndWrite) {
   Bytes response{0x01, 0x04, 250};
   for (int i = 0; i < 125; ++i) response.insert(response.end(), {static_cast<uint8_t>(i), 0x01});
   exchanger.replies = {{WithCrc(response), std::nullopt}};
-  ASSERT_EQ(RtuReadRegisters(context, kFcReadInput, 0, 125, registers), 125);
+  ASSERT_EQ(Read(kFcReadInput, 125), 125);
   EXPECT_EQ(exchanger.calls[0].expectedLength, 255);
   ASSERT_EQ(registers.size(), 125u);
   EXPECT_EQ(registers[124], 124 * 256 + 1);
 
   std::vector<uint16_t> values(130, 0x0102);  // only the first 123 are sent
   exchanger.replies = {{WithCrc({0x01, 0x10, 0x00, 0x00, 0x00, 0x7B}), std::nullopt}};
-  EXPECT_EQ(RtuWriteMultipleRegisters(context, 0, values, 123), 123);
+  EXPECT_EQ(WriteFromZero(values, 123), 123);
   ASSERT_EQ(exchanger.calls[1].request.size(), 255u);
   EXPECT_EQ(exchanger.calls[1].request[6], 246);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <utility>
@@ -38,19 +39,34 @@ class TcpTransactionsTest : public ::testing::Test {
     state = TcpExchangeState{};
   }
 
+  // The transactions prepared and then exchanged, as the operations run them; reads of holding
+  // registers from 0.
+  ResultCode ReadFromZero(uint16_t quantity) {
+    return TcpReadRegisters(context, TcpPrepareRead(context, kFcReadHolding, 0, quantity), registers);
+  }
+  ResultCode WriteMany(uint16_t start, const std::vector<uint16_t>& values, int64_t count) {
+    return TcpWriteMultipleRegisters(context, TcpPrepareWriteMultiple(context, start, values, count));
+  }
+
   // Read of 2 or 3 holding registers from 0, write of 3 to register 1, write of 10,20 from register 1.
   ResultCode Run(Op op) {
     switch (op) {
-      case Op::ReadTwo: return TcpReadRegisters(context, kFcReadHolding, 0, 2, registers);
-      case Op::ReadThree: return TcpReadRegisters(context, kFcReadHolding, 0, 3, registers);
-      case Op::WriteOne: return TcpWriteSingleRegister(context, 1, 3);
-      case Op::WriteMany: return TcpWriteMultipleRegisters(context, 1, {10, 20}, 2);
+      case Op::ReadTwo: return ReadFromZero(2);
+      case Op::ReadThree: return ReadFromZero(3);
+      case Op::WriteOne: return TcpWriteSingleRegister(context, TcpPrepareWriteSingle(context, 1, 3));
+      case Op::WriteMany: return WriteMany(1, {10, 20}, 2);
     }
     return 0;
   }
 
-  ResultCode Exchange(int64_t capacity = kRtuRxFrameSize) {
-    return TcpExchange(context, kReadRequestPdu.data(), 5, state.responsePdu.data(), capacity);
+  // Puts pdu where a prepared request waits and exchanges it.
+  ResultCode ExchangePdu(const Bytes& pdu, uint8_t* response, int64_t capacity) {
+    std::copy(pdu.begin(), pdu.end(), state.txFrame.begin() + kMbapHeaderSize);
+    return TcpExchange(context, static_cast<int64_t>(pdu.size()), response, capacity);
+  }
+
+  ResultCode Exchange(int64_t capacity = kTcpPduFrameSize) {
+    return ExchangePdu(kReadRequestPdu, state.responsePdu.data(), capacity);
   }
 
   Bytes SentTransactionId(size_t index) const {
@@ -69,7 +85,7 @@ TEST_F(TcpTransactionsTest, WorkedFrames) {
   EXPECT_EQ(Bytes(state.rxFrame.begin(), state.rxFrame.begin() + 13), response);
 
   Reset();
-  EXPECT_EQ(TcpReadRegisters(context, kFcReadHolding, 0, 10, registers), TcpTimeoutOrShort);
+  EXPECT_EQ(ReadFromZero(10), TcpTimeoutOrShort);
   EXPECT_EQ(transport.sent[0],
             (Bytes{0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01, 0x03, 0x00, 0x00, 0x00, 0x0A}));
 
@@ -304,7 +320,7 @@ TEST_F(TcpTransactionsTest, MbapLengthLimits) {
     for (size_t i = 0; i < pdu.size(); ++i) pdu[i] = static_cast<uint8_t>(i * 7);
     transport.Deliver(Adu(1, pdu));
     Bytes response(2000, 0xAA);
-    const ResultCode result = TcpExchange(context, kReadRequestPdu.data(), 5, response.data(), c.capacity);
+    const ResultCode result = ExchangePdu(kReadRequestPdu, response.data(), c.capacity);
     EXPECT_EQ(result, c.expected) << c.capacity << "/" << c.length;
     if (result < 0) continue;
     EXPECT_EQ(Bytes(response.begin(), response.begin() + result), pdu);
@@ -319,11 +335,11 @@ TEST_F(TcpTransactionsTest, TransactionCounter) {
   EXPECT_EQ(SentTransactionId(0), (Bytes{0x00, 0x01}));
 
   // Refused quantities and a missing connection neither send nor use an id.
-  EXPECT_EQ(TcpReadRegisters(context, kFcReadHolding, 0, 0, registers), ReadBadQuantity);
-  EXPECT_EQ(TcpReadRegisters(context, kFcReadHolding, 0, 126, registers), ReadBadQuantity);
-  EXPECT_EQ(TcpWriteMultipleRegisters(context, 0, {1, 2}, 0), WriteManyBadQuantity);
-  EXPECT_EQ(TcpWriteMultipleRegisters(context, 0, std::vector<uint16_t>(124), 124), WriteManyBadQuantity);
-  EXPECT_EQ(TcpWriteMultipleRegisters(context, 0, {1, 2}, 3), WriteManyBadQuantity);
+  EXPECT_EQ(ReadFromZero(0), ReadBadQuantity);
+  EXPECT_EQ(ReadFromZero(126), ReadBadQuantity);
+  EXPECT_EQ(WriteMany(0, {1, 2}, 0), WriteManyBadQuantity);
+  EXPECT_EQ(WriteMany(0, std::vector<uint16_t>(124), 124), WriteManyBadQuantity);
+  EXPECT_EQ(WriteMany(0, {1, 2}, 3), WriteManyBadQuantity);
   transport.connected = false;
   for (Op op : {Op::ReadTwo, Op::WriteOne, Op::WriteMany}) EXPECT_EQ(Run(op), TcpNotConnected);
   EXPECT_EQ(state.transactionId, 1);
@@ -353,7 +369,7 @@ TEST_F(TcpTransactionsTest, RequestFramesCarryTheSlaveIdAndFitTheBuffer) {
   std::vector<uint16_t> values(123);
   for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint16_t>(0x0100 + i);
   transport.Deliver(Adu(1, {0x10, 0x00, 0x05, 0x00, 0x7B}, 17));
-  EXPECT_EQ(TcpWriteMultipleRegisters(context, 5, values, 123), 123);
+  EXPECT_EQ(WriteMany(5, values, 123), 123);
   ASSERT_EQ(state.txLength, 259);
   const Bytes& sent = transport.sent[0];
   ASSERT_EQ(sent.size(), 259u);
@@ -362,11 +378,10 @@ TEST_F(TcpTransactionsTest, RequestFramesCarryTheSlaveIdAndFitTheBuffer) {
   EXPECT_EQ(Bytes(sent.end() - 2, sent.end()), (Bytes{0x01, 0x7A}));
 }
 
-// A PDU that cannot fit the 261-byte request buffer is refused instead of overrunning it.
+// A PDU length that cannot fit the 261-byte request buffer is refused instead of sending beyond it.
 TEST_F(TcpTransactionsTest, OversizedRequestPduIsNotSent) {
-  const Bytes big(300, 0x11);
   for (int64_t length : {int64_t{255}, int64_t{300}, int64_t{-1}}) {
-    EXPECT_EQ(TcpExchange(context, big.data(), length, state.responsePdu.data(), 513), TcpSendFailed);
+    EXPECT_EQ(TcpExchange(context, length, state.responsePdu.data(), 513), TcpSendFailed);
   }
   EXPECT_TRUE(transport.sent.empty());
   EXPECT_EQ(state.transactionId, 3);

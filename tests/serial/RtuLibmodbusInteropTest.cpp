@@ -52,7 +52,9 @@ TEST_F(RtuLibmodbusInteropTest, ReadsOneToAHundredTwentyFiveRegisters) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.quantity);
     std::vector<uint16_t> registers;
-    ASSERT_EQ(RtuReadRegisters(Context(), c.functionCode, c.start, c.quantity, registers), c.quantity);
+    ASSERT_EQ(RtuReadRegisters(Context(), RtuPrepareRead(Context(), c.functionCode, c.start, c.quantity),
+                               registers),
+              c.quantity);
     ASSERT_EQ(registers.size(), c.quantity);
     for (uint16_t i = 0; i < c.quantity; ++i) {
       const auto address = static_cast<uint16_t>(c.start + i);
@@ -63,20 +65,20 @@ TEST_F(RtuLibmodbusInteropTest, ReadsOneToAHundredTwentyFiveRegisters) {
 }
 
 TEST_F(RtuLibmodbusInteropTest, WritesOneRegister) {
-  ASSERT_EQ(RtuWriteSingleRegister(Context(), 5, 0xBEEF), 1);
+  ASSERT_EQ(RtuWriteSingleRegister(Context(), RtuPrepareWriteSingle(Context(), 5, 0xBEEF)), 1);
   EXPECT_EQ(slave.Holding(5, 1)[0], 0xBEEF);
   // 0x11 and 0x13 in the frame must pass the line untouched.
-  ASSERT_EQ(RtuWriteSingleRegister(Context(), 0x13, 0x1311), 1);
+  ASSERT_EQ(RtuWriteSingleRegister(Context(), RtuPrepareWriteSingle(Context(), 0x13, 0x1311)), 1);
   EXPECT_EQ(slave.Holding(0x13, 1)[0], 0x1311);
 }
 
 TEST_F(RtuLibmodbusInteropTest, WritesAHundredTwentyThreeRegisters) {
   std::vector<uint16_t> values(123);
   std::iota(values.begin(), values.end(), uint16_t{0x1100});
-  ASSERT_EQ(RtuWriteMultipleRegisters(Context(), 20, values, 123), 123);
+  ASSERT_EQ(RtuWriteMultipleRegisters(Context(), RtuPrepareWriteMultiple(Context(), 20, values, 123)), 123);
   EXPECT_EQ(slave.Holding(20, 123), values);
   std::vector<uint16_t> readBack;
-  ASSERT_EQ(RtuReadRegisters(Context(), kFcReadHolding, 20, 123, readBack), 123);
+  ASSERT_EQ(RtuReadRegisters(Context(), RtuPrepareRead(Context(), kFcReadHolding, 20, 123), readBack), 123);
   EXPECT_EQ(readBack, values);
 }
 
@@ -89,9 +91,19 @@ TEST_F(RtuLibmodbusInteropTest, AnExceptionAnswerArrivesAfterTheFullBudget) {
     std::function<ResultCode()> run;
     ResultCode expected;
   } cases[] = {
-      {"read", [&] { return RtuReadRegisters(Context(), kFcReadHolding, 195, 10, registers); }, ReadException - 2},
-      {"write one", [&] { return RtuWriteSingleRegister(Context(), 250, 1); }, WriteOneException - 2},
-      {"write many", [&] { return RtuWriteMultipleRegisters(Context(), 195, values, 10); }, WriteManyException - 2},
+      {"read",
+       [&] {
+         return RtuReadRegisters(Context(), RtuPrepareRead(Context(), kFcReadHolding, 195, 10), registers);
+       },
+       ExceptionResult(ReadException, 2)},
+      {"write one",
+       [&] { return RtuWriteSingleRegister(Context(), RtuPrepareWriteSingle(Context(), 250, 1)); },
+       ExceptionResult(WriteOneException, 2)},
+      {"write many",
+       [&] {
+         return RtuWriteMultipleRegisters(Context(), RtuPrepareWriteMultiple(Context(), 195, values, 10));
+       },
+       ExceptionResult(WriteManyException, 2)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

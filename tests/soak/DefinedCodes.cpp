@@ -5,10 +5,10 @@
 namespace varnetik::testing {
 namespace {
 
-constexpr int kKnownExceptionCodes[] = {1, 2, 3, 4, 5, 6, 8, 10, 11};
+constexpr uint8_t kKnownExceptionCodes[] = {1, 2, 3, 4, 5, 6, 8, 10, 11};
 
 void AddKnownExceptions(std::vector<ResultCode>& codes, ResultCode base) {
-  for (int e : kKnownExceptionCodes) codes.push_back(base - e);
+  for (uint8_t e : kKnownExceptionCodes) codes.push_back(ExceptionResult(base, e));
 }
 
 std::vector<ResultCode> RtuFailures(SoakOperation operation) {
@@ -21,7 +21,9 @@ std::vector<ResultCode> RtuFailures(SoakOperation operation) {
     case SoakOperation::WriteOne:
       // The single write passes every exception byte on, named or not.
       codes = {WriteOneShortOrTimeout, WriteOneCrcError, WriteOneUnexpectedLength};
-      for (int e = 0; e <= 255; ++e) codes.push_back(WriteOneException - e);
+      for (int e = 0; e <= 255; ++e) {
+        codes.push_back(ExceptionResult(WriteOneException, static_cast<uint8_t>(e)));
+      }
       break;
     case SoakOperation::WriteMany:
       codes = {WriteManyShortOrTimeout, WriteManyCrcError, WriteManyUnexpectedLength, RtuBadExceptionCode};

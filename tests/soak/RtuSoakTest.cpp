@@ -67,14 +67,17 @@ TEST(SoakTest, RtuTransactionsUnderRandomFaults) {
         const uint8_t functionCode = Between(random, 0, 1) == 0 ? kFcReadHolding : kFcReadInput;
         const auto quantity = static_cast<uint16_t>(Between(random, 1, kMaxReadQuantity));
         success = quantity;
-        rc = RtuReadRegisters(context, functionCode, kReadRegionStart, quantity, registers);
+        rc = RtuReadRegisters(context, RtuPrepareRead(context, functionCode, kReadRegionStart, quantity),
+                              registers);
         break;
       }
       case SoakOperation::WriteOne: {
         const auto address =
             static_cast<uint16_t>(kWriteRegionStart + Between(random, 0, kWriteRegionSize - 1));
         success = 1;
-        rc = RtuWriteSingleRegister(context, address, static_cast<uint16_t>(Between(random, 0, 0xFFFF)));
+        rc = RtuWriteSingleRegister(
+            context,
+            RtuPrepareWriteSingle(context, address, static_cast<uint16_t>(Between(random, 0, 0xFFFF))));
         break;
       }
       case SoakOperation::WriteMany: {
@@ -82,7 +85,8 @@ TEST(SoakTest, RtuTransactionsUnderRandomFaults) {
         const auto first =
             static_cast<uint16_t>(kWriteRegionStart + Between(random, 0, kWriteRegionSize - count));
         success = count;
-        rc = RtuWriteMultipleRegisters(context, first, RandomValues(random, count), count);
+        rc = RtuWriteMultipleRegisters(
+            context, RtuPrepareWriteMultiple(context, first, RandomValues(random, count), count));
         break;
       }
     }

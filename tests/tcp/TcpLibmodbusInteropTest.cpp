@@ -32,25 +32,26 @@ class TcpLibmodbusInteropTest : public ::testing::Test {
   // Declared first: outlives the link's connection.
   LibmodbusSlave slave{LibmodbusSlave::Link::Tcp, 1, kRegisters};
   TcpLink link;
+  TcpTransactionContext context = link.TransactionContext(1);
   std::vector<uint16_t> registers;
 };
 
 TEST_F(TcpLibmodbusInteropTest, ReadsOneHoldingAnd125InputRegisters) {
-  ASSERT_EQ(TcpReadRegisters(link.TransactionContext(1), 0x03, 7, 1, registers), 1);
+  ASSERT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x03, 7, 1), registers), 1);
   EXPECT_EQ(registers, std::vector<uint16_t>{0x1007});
 
-  ASSERT_EQ(TcpReadRegisters(link.TransactionContext(1), 0x04, 0, 125, registers), 125);
+  ASSERT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x04, 0, 125), registers), 125);
   for (uint16_t i = 0; i < 125; ++i) EXPECT_EQ(registers[i], 0x2000 + i) << i;
   EXPECT_EQ(link.transactionId, 2);
 }
 
 TEST_F(TcpLibmodbusInteropTest, WritesOneRegisterAnd123Registers) {
-  EXPECT_EQ(TcpWriteSingleRegister(link.TransactionContext(1), 10, 0xBEEF), 1);
+  EXPECT_EQ(TcpWriteSingleRegister(context, TcpPrepareWriteSingle(context, 10, 0xBEEF)), 1);
   EXPECT_EQ(slave.Holding(10, 1)[0], 0xBEEF);
 
   std::vector<uint16_t> values(123);
   for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint16_t>(0xA000 + 3 * i);
-  EXPECT_EQ(TcpWriteMultipleRegisters(link.TransactionContext(1), 50, values, 123), 123);
+  EXPECT_EQ(TcpWriteMultipleRegisters(context, TcpPrepareWriteMultiple(context, 50, values, 123)), 123);
   EXPECT_EQ(slave.Holding(50, 123), values);
   EXPECT_EQ(slave.Holding(49, 1)[0], 0x1000 + 49);
   EXPECT_EQ(slave.Holding(173, 1)[0], 0x1000 + 173);
@@ -58,12 +59,15 @@ TEST_F(TcpLibmodbusInteropTest, WritesOneRegisterAnd123Registers) {
 
 TEST_F(TcpLibmodbusInteropTest, AddressesOutsideTheSlaveGiveTheIllegalAddressException) {
   const int beyond = kRegisters - 5;
-  EXPECT_EQ(TcpReadRegisters(link.TransactionContext(1), 0x03, beyond, 10, registers), ReadException - 2);
-  EXPECT_EQ(TcpWriteSingleRegister(link.TransactionContext(1), 0xFFFF, 1), WriteOneException - 2);
-  EXPECT_EQ(TcpWriteMultipleRegisters(link.TransactionContext(1), beyond, std::vector<uint16_t>(10), 10),
-            WriteManyException - 2);
+  EXPECT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x03, beyond, 10), registers),
+            ExceptionResult(ReadException, 2));
+  EXPECT_EQ(TcpWriteSingleRegister(context, TcpPrepareWriteSingle(context, 0xFFFF, 1)),
+            ExceptionResult(WriteOneException, 2));
+  EXPECT_EQ(TcpWriteMultipleRegisters(
+                context, TcpPrepareWriteMultiple(context, beyond, std::vector<uint16_t>(10), 10)),
+            ExceptionResult(WriteManyException, 2));
   // The connection stays usable after the exceptions.
-  EXPECT_EQ(TcpReadRegisters(link.TransactionContext(1), 0x03, 0, 2, registers), 2);
+  EXPECT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x03, 0, 2), registers), 2);
 }
 
 }  // namespace
