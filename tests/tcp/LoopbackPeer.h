@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tcp/Socket.h"
+#include "tests/support/UnderWine.h"
 
 namespace varnetik::testing {
 
@@ -116,13 +117,7 @@ inline bool SeesOrderlyClose(SocketHandle fd) {
 
 // Wine 8's server takes a reset connection's pending error before the program's receive sees it, so
 // under Wine a reset reads as an orderly close; Windows itself reports WSAECONNRESET.
-inline bool ResetReadsAsOrderlyClose() {
-#ifdef _WIN32
-  return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-#else
-  return false;
-#endif
-}
+inline bool ResetReadsAsOrderlyClose() { return RunsUnderWine(); }
 
 template <typename Action>
 int64_t MillisecondsTaken(Action&& action) {
