@@ -26,6 +26,8 @@
 #include "app/ResultTable.h"
 #include "app/StatusLine.h"
 #include "app/UserDialogs.h"
+#include "app/WindowFont.h"
+#include "serial/LineSettings.h"
 #include "serial/PortScan.h"
 
 namespace varnetik {
@@ -33,14 +35,6 @@ namespace varnetik {
 namespace {
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
-
-// ParityCombo lists None, Even, Odd; the link stores 0 none, 1 odd, 2 even.
-int ParityEntry(int64_t parity) {
-  if (parity == 0) return 0;
-  if (parity == 2) return 1;
-  if (parity == 1) return 2;
-  return -1;
-}
 
 }  // namespace
 
@@ -71,6 +65,8 @@ MainWindow::MainWindow(AppState& state, UserDialogs& dialogs, const ShellConfig&
   BuildTcpRow();
   BuildTabs();
   BuildLog();
+  // Before the first layout: the heights of the tab bar and the status bar follow the font.
+  FitWindowFont(*this, *area_, QApplication::font());
   built_ = true;
   LayoutWindow();
 
@@ -106,7 +102,7 @@ void MainWindow::BuildFirstRow() {
   label = MakeLabel(area_, {330, 10, 90, 16}, QStringLiteral("Parität"));
   label->setBuddy(Keep(ControlId::ParityCombo, MakeDropDownList(area_, ControlId::ParityCombo, {330, 28, 90, 24},
                                                                 {"None", "Even", "Odd"},
-                                                                ParityEntry(state_.rtu.parity))));
+                                                                ComboEntryOfParity(state_.rtu.parity))));
   label = MakeLabel(area_, {430, 10, 80, 16}, QStringLiteral("Datenbits"));
   label->setBuddy(Keep(ControlId::DataBitsCombo,
                        MakeDropDownList(area_, ControlId::DataBitsCombo, {430, 28, 80, 24}, {"7", "8"}, 1)));

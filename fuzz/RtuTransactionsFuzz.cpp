@@ -3,8 +3,9 @@
 // Input: selector, quantity, slave id, start address (2 bytes), then the bytes the slave answers with.
 // Selector bits 0-1 pick the transaction (read FC03, read FC04, write one, write many); bits 2-3 pick what
 // the exchange reports (the count received, the same, a failed exchange, more than the capacity); bit 4
-// picks -1 or -2 for a failed exchange; bit 5 appends the right CRC to the answer; bit 6 hands write-many
-// one value fewer than its count.
+// picks "no port open" or "send failed" for a failed exchange, which stores the answer and counts it all
+// the same; bit 5 appends the right CRC to the answer; bit 6 hands write-many one value fewer than its
+// count.
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -22,7 +23,7 @@ enum class ExchangeMode { Received, Failed, BeyondCapacity };
 struct Case {
   Transaction transaction;
   ExchangeMode mode;
-  int64_t failure;
+  RtuExchangeStatus failure;
   bool valuesShort;
   uint16_t quantity;
   uint8_t slaveId;
@@ -39,7 +40,7 @@ Case ReadCase(const uint8_t* data, size_t size) {
   c.mode = modeBits < 2    ? ExchangeMode::Received
            : modeBits == 2 ? ExchangeMode::Failed
                            : ExchangeMode::BeyondCapacity;
-  c.failure = (selector & 0x10) != 0 ? SendFailed : NoPortOpen;
+  c.failure = (selector & 0x10) != 0 ? RtuExchangeStatus::SendFailed : RtuExchangeStatus::NoPortOpen;
   const bool appendCrc = (selector & 0x20) != 0;
   c.valuesShort = (selector & 0x40) != 0;
   c.quantity = input.TakeByte() % 128;  // a few counts beyond the limits, most inside
@@ -63,8 +64,8 @@ class FuzzRtuExchanger : public RtuExchanger {
   int calls = 0;
   int64_t stored = 0;  // bytes of the current answer in the receive buffer
 
-  int64_t RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
-                      uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) override {
+  RtuExchangeResult RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
+                                uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) override {
     ++calls;
     FUZZ_CHECK(calls == 1);
     FUZZ_CHECK(request == txFrame_.data());
@@ -74,10 +75,6 @@ class FuzzRtuExchanger : public RtuExchanger {
     FUZZ_CHECK(expectedLength > 0 && expectedLength <= responseCapacity);
     FUZZ_CHECK(timeoutMs == kTimeoutMs);
 
-    if (case_.mode == ExchangeMode::Failed) {
-      MarkStale(response, response + responseCapacity);
-      return case_.failure;
-    }
     const auto answerLength = static_cast<int64_t>(case_.answer.size());
     if (case_.mode == ExchangeMode::BeyondCapacity) {
       // The whole buffer is filled, so nothing is stale; the count claims even more.
@@ -85,12 +82,13 @@ class FuzzRtuExchanger : public RtuExchanger {
         response[i] = answerLength > 0 ? case_.answer[static_cast<size_t>(i % answerLength)] : 0;
       }
       stored = responseCapacity;
-      return responseCapacity + 1 + answerLength;
+      return {RtuExchangeStatus::Collected, responseCapacity + 1 + answerLength};
     }
     stored = std::min(answerLength, responseCapacity);
     std::copy_n(case_.answer.begin(), stored, response);
     MarkStale(response + stored, response + responseCapacity);
-    return stored;
+    if (case_.mode == ExchangeMode::Failed) return {case_.failure, stored};
+    return {RtuExchangeStatus::Collected, stored};
   }
 
   static constexpr int64_t kTimeoutMs = 800;
@@ -191,6 +189,8 @@ Outcome Run(const Case& c, uint8_t staleFill) {
     }
   }
   FUZZ_CHECK(outcome.code >= 0 || HasOwnMessage(outcome.code));
+  // A failed exchange is never judged by the answer it happened to store, however good.
+  if (c.mode == ExchangeMode::Failed) FUZZ_CHECK(outcome.code < 0);
   MarkCurrent(rxFrame->data(), rxFrame->data() + rxFrame->size());
   return outcome;
 }

@@ -9,14 +9,16 @@ namespace {
 constexpr int64_t kExceptionFrameLength = 5;
 constexpr int64_t kWriteResponseLength = 8;
 
-// Sends the request already built in txFrame and returns the count of response bytes in rxFrame, or the
-// exchange's -1/-2. The exchange never reports more than the capacity it was offered; the clamp keeps
-// every later check inside rxFrame even if one did.
+// Sends the request already built in txFrame and returns the count of response bytes in rxFrame. A
+// failed exchange counts as an answer that never came, so it is judged as too short. The exchange never
+// reports more than the capacity it was offered; the clamp keeps every later check inside rxFrame even
+// if one did.
 int64_t Exchange(const RtuTransactionContext& context, int64_t requestLength, int64_t expectedLength) {
-  const int64_t received =
+  const RtuExchangeResult result =
       context.exchanger.RtuExchange(context.txFrame.data(), requestLength, expectedLength,
                                     context.rxFrame.data(), kRtuRxFrameSize, context.rxTimeoutMs);
-  return std::min(received, kRtuRxFrameSize);
+  if (result.status != RtuExchangeStatus::Collected) return 0;
+  return std::min(result.received, kRtuRxFrameSize);
 }
 
 bool ExceptionBitSet(const RtuRxFrame& frame) { return (frame[1] & kExceptionBit) != 0; }

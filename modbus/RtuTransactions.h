@@ -9,15 +9,24 @@
 
 namespace varnetik {
 
+// How a serial exchange ended: bytes were collected (possibly none), or it never got that far.
+enum class RtuExchangeStatus { Collected, NoPortOpen, SendFailed };
+
+struct RtuExchangeResult {
+  RtuExchangeStatus status = RtuExchangeStatus::Collected;
+  // Bytes stored in the response from offset 0; only meaningful when status is Collected.
+  int64_t received = 0;
+};
+
 // The serial exchange the transactions stand on: flush, write the request once, then collect until
-// expectedLength bytes (if > 0), the capacity or timeoutMs from the end of the write.
-// Returns -1 (no port open), -2 (the write did not take the whole request) or the count collected,
-// which may exceed expectedLength when more bytes were already waiting.
+// expectedLength bytes (if > 0), the capacity or timeoutMs from the end of the write. NoPortOpen: no
+// port is open; SendFailed: the write did not take the whole request. The count collected may exceed
+// expectedLength when more bytes were already waiting.
 class RtuExchanger {
  public:
   virtual ~RtuExchanger() = default;
-  virtual int64_t RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
-                              uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) = 0;
+  virtual RtuExchangeResult RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
+                                        uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) = 0;
 };
 
 // What one transaction works with: the request is built in txFrame from offset 0, the answer lands in

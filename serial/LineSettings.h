@@ -1,20 +1,32 @@
-// The termios form of the serial line settings.
+// The settings of a serial line in this program's own terms, free of any platform's types, and how the
+// window's parity list maps onto them.
 #pragma once
 
-#include <termios.h>
-
 #include <cstdint>
+#include <optional>
 
 namespace varnetik {
 
-// The termios speed constant of a baud rate; false when there is none.
-bool TermiosSpeedForBaud(int64_t baudRate, speed_t& speed);
+// The parity codes the link stores: the values serial drivers commonly use, not list positions.
+inline constexpr int64_t kParityNone = 0;
+inline constexpr int64_t kParityOdd = 1;
+inline constexpr int64_t kParityEven = 2;
 
-// Turns the settings read from the driver into a raw, 8-bit clean line: no echo, no line editing, no
-// character translation, no XON/XOFF (it would swallow 0x11 and 0x13 of binary frames), CLOCAL and
-// CREAD, input parity checking when parity is on. Handshake 0 also switches hardware flow control off.
-// False when a setting has no termios equivalent; settings is then unspecified.
-bool ApplyLineSettings(termios& settings, int64_t baudRate, int64_t parity, int64_t dataBits,
-                       float stopBits, int64_t handshake);
+struct LineSettings {
+  int64_t baudRate = 9600;
+  int64_t parity = kParityNone;
+  int64_t dataBits = 8;
+  float stopBits = 1.0f;  // 1.0 or 2.0
+  int64_t handshake = 0;  // 0: no flow control
+};
+
+// The parity code of a ParityCombo entry (None, Even, Odd); none for any other entry.
+std::optional<int64_t> ParityOfComboEntry(int entry);
+
+// The ParityCombo entry that shows parity; -1 (nothing selected) for a code the list does not offer.
+int ComboEntryOfParity(int64_t parity);
+
+// The letter the status text shows: N, E, and O for every other code.
+char ParityLetter(int64_t parity);
 
 }  // namespace varnetik

@@ -8,7 +8,7 @@ namespace varnetik {
 
 namespace {
 
-constexpr int64_t kProbeBaudRate = 9600;
+constexpr LineSettings kProbeLine{9600, kParityNone, 8, 1.0f, 0};
 constexpr int64_t kProbeQueueSize = 64;
 
 std::vector<std::string> BuildDefaultCandidates() {
@@ -35,10 +35,7 @@ bool IsPortListed(const std::vector<std::string>& list, const std::string& name)
 // Appends name when it opens exclusively with the probe settings; the port is closed again at once.
 int ProbePort(std::vector<std::string>& list, const std::string& name, const PortClaimRules& rules) {
   if (IsPortListed(list, name)) return 0;
-  int64_t port =
-      SerialOpen(name, kProbeBaudRate, 0, 8, 1.0f, 0, kProbeQueueSize, kProbeQueueSize, rules);
-  if (port == kNoSerialPort) return 0;
-  SerialClose(port);
+  if (!SerialPort().Open(name, kProbeLine, kProbeQueueSize, kProbeQueueSize, rules)) return 0;
   list.push_back(name);
   return 1;
 }

@@ -7,20 +7,18 @@
 #include "modbus/Frames.h"
 #include "modbus/OperatorConsole.h"
 #include "modbus/RtuTransactions.h"
+#include "serial/LineSettings.h"
+#include "serial/SerialPort.h"
 
 namespace varnetik {
 
+// The port closes with the link.
 class RtuLink : public RtuExchanger {
  public:
-  RtuLink() = default;
-  RtuLink(const RtuLink&) = delete;
-  RtuLink& operator=(const RtuLink&) = delete;
-  ~RtuLink() override;  // closes an open port
-
-  int64_t portHandle = -1;  // -1: no port open
+  SerialPort serialPort;  // closed while no port is open
   std::string portName = "COM3";
   int64_t baudRate = 9600;
-  int64_t parity = 0;  // 0 none, 1 odd, 2 even
+  int64_t parity = kParityNone;
   int64_t dataBits = 8;
   float stopBits = 1.0f;
   int64_t handshake = 0;
@@ -32,15 +30,20 @@ class RtuLink : public RtuExchanger {
   RtuTxFrame txFrame{};
   RtuRxFrame rxFrame{};
 
-  bool IsOpen() const { return portHandle != -1; }
+  bool IsOpen() const { return serialPort.IsOpen(); }
+
+  // The stored settings in the port's terms; they reach the port at the next open.
+  LineSettings Line() const;
+  // The stored timeouts, with rxTimeoutMs as the read total constant.
+  PortTimeouts Timeouts() const;
 
   // Closes any open port, opens portName with the stored settings, applies the timeouts, flushes.
   bool RtuOpenPort();
   void RtuClosePort();
   // Drops the bytes already waiting; never pauses.
   void RtuFlushRx();
-  int64_t RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
-                      uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) override;
+  RtuExchangeResult RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
+                                uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) override;
 
   RtuTransactionContext TransactionContext(uint8_t slaveId) {
     return RtuTransactionContext{*this, txFrame, rxFrame, slaveId, rxTimeoutMs};

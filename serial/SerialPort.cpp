@@ -1,3 +1,4 @@
+// The serial port on POSIX terminals (termios, ioctl, poll).
 #include "serial/SerialPort.h"
 
 #include <fcntl.h>
@@ -11,49 +12,16 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <map>
-#include <mutex>
 #include <thread>
 #include <utility>
 
-#include "serial/LineSettings.h"
 #include "serial/MonotonicClock.h"
 #include "serial/PortName.h"
+#include "serial/TermiosLine.h"
 
 namespace varnetik {
 
 namespace {
-
-struct PortTimeouts {
-  int64_t readIntervalMs = 0;
-  int64_t readTotalConstantMs = 0;
-  int64_t readTotalMultiplierMs = 0;
-  int64_t writeTotalConstantMs = 10;
-  int64_t writeTotalMultiplierMs = 100;
-};
-
-struct OpenPort {
-  PortTimeouts timeouts;
-  PortLockFile lock;
-};
-
-// The ports this service opened, by descriptor. Only these are ever read, written or closed, so a
-// stale or invented identifier can never touch a descriptor that belongs to someone else.
-std::mutex registryMutex;
-std::map<int64_t, OpenPort> openPorts;
-
-bool IsRegistered(int64_t port) {
-  std::lock_guard<std::mutex> lock(registryMutex);
-  return openPorts.count(port) != 0;
-}
-
-bool TimeoutsOf(int64_t port, PortTimeouts& timeouts) {
-  std::lock_guard<std::mutex> lock(registryMutex);
-  auto it = openPorts.find(port);
-  if (it == openPorts.end()) return false;
-  timeouts = it->second.timeouts;
-  return true;
-}
 
 // Takes the port's lock file and makes sure no other process has the device open; device receives its
 // number. A port that fails here has not been opened, so nothing on it has changed.
@@ -84,11 +52,10 @@ int OpenExclusive(const std::string& path, dev_t device) {
   return fd;
 }
 
-bool ConfigureLine(int fd, int64_t baudRate, int64_t parity, int64_t dataBits, float stopBits,
-                   int64_t handshake) {
+bool ConfigureLine(int fd, const LineSettings& line) {
   termios settings{};
   if (tcgetattr(fd, &settings) != 0) return false;
-  if (!ApplyLineSettings(settings, baudRate, parity, dataBits, stopBits, handshake)) return false;
+  if (!ApplyLineSettings(settings, line)) return false;
   if (tcsetattr(fd, TCSANOW, &settings) != 0) return false;
   // tcsetattr succeeds when any part was applied; a speed the driver did not take is a refusal. The
   // character size and parity are not checked back: a pseudo-terminal (a virtual port) always reports
@@ -127,70 +94,83 @@ int64_t WaitUntilSent(int fd, int64_t deadlineMs) {
   return 0;
 }
 
+int Descriptor(intptr_t handle) { return static_cast<int>(handle); }
+
 }  // namespace
 
-int64_t SerialOpen(const std::string& portName, int64_t baudRate, int64_t parity, int64_t dataBits,
-                   float stopBits, int64_t handshake, int64_t /*rxQueueSize*/, int64_t /*txQueueSize*/,
-                   const PortClaimRules& rules) {
+SerialPort::~SerialPort() { Close(); }
+
+SerialPort::SerialPort(SerialPort&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNoHandle)),
+      lock_(std::move(other.lock_)),
+      timeouts_(std::exchange(other.timeouts_, {})) {}
+
+SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, kNoHandle);
+    lock_ = std::move(other.lock_);
+    timeouts_ = std::exchange(other.timeouts_, {});
+  }
+  return *this;
+}
+
+bool SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t /*rxQueueSize*/,
+                      int64_t /*txQueueSize*/, const PortClaimRules& rules) {
+  // First, because the port asked for may be the one held.
+  Close();
   const std::string path = DevicePathForPortName(portName);
   PortLockFile portLock;
   dev_t device = 0;
-  if (!ClaimPort(path, rules, portLock, device)) return kNoSerialPort;
+  if (!ClaimPort(path, rules, portLock, device)) return false;
   int fd = OpenExclusive(path, device);
-  if (fd < 0) return kNoSerialPort;
-  if (!ConfigureLine(fd, baudRate, parity, dataBits, stopBits, handshake)) {
+  if (fd < 0) return false;
+  if (!ConfigureLine(fd, line)) {
     ReleasePort(fd);
-    return kNoSerialPort;
+    return false;
   }
-  if (handshake == 0) {
+  if (line.handshake == 0) {
     int rts = TIOCM_RTS;
     ioctl(fd, TIOCMBIC, &rts);  // fails on a pseudo-terminal, which has no modem lines
   }
   RequestLowLatency(fd);
-  std::lock_guard<std::mutex> lock(registryMutex);
-  openPorts[fd] = OpenPort{PortTimeouts{}, std::move(portLock)};
-  return fd;
-}
-
-int64_t SerialOpen(const std::string& portName, int64_t baudRate, int64_t parity, int64_t dataBits,
-                   float stopBits, int64_t handshake, int64_t rxQueueSize, int64_t txQueueSize) {
-  return SerialOpen(portName, baudRate, parity, dataBits, stopBits, handshake, rxQueueSize, txQueueSize,
-                    PortClaimRules{});
-}
-
-bool SerialSetTimeouts(int64_t port, int64_t readIntervalMs, int64_t readTotalConstantMs,
-                       int64_t readTotalMultiplierMs, int64_t writeTotalConstantMs,
-                       int64_t writeTotalMultiplierMs) {
-  std::lock_guard<std::mutex> lock(registryMutex);
-  auto it = openPorts.find(port);
-  if (it == openPorts.end()) return false;
-  it->second.timeouts = PortTimeouts{readIntervalMs, readTotalConstantMs, readTotalMultiplierMs,
-                                     writeTotalConstantMs, writeTotalMultiplierMs};
+  handle_ = fd;
+  lock_ = std::move(portLock);
+  timeouts_ = PortTimeouts{};
   return true;
 }
 
-int64_t SerialBytesWaiting(int64_t port) {
-  if (!IsRegistered(port)) return 0;
+bool SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
+                      int64_t txQueueSize) {
+  return Open(portName, line, rxQueueSize, txQueueSize, PortClaimRules{});
+}
+
+bool SerialPort::SetTimeouts(const PortTimeouts& timeouts) {
+  if (!IsOpen()) return false;
+  timeouts_ = timeouts;
+  return true;
+}
+
+int64_t SerialPort::BytesWaiting() const {
   int waiting = 0;
-  if (ioctl(static_cast<int>(port), FIONREAD, &waiting) != 0) return 0;
+  if (!IsOpen() || ioctl(Descriptor(handle_), FIONREAD, &waiting) != 0) return 0;
   return waiting;
 }
 
-int64_t SerialRead(int64_t port, uint8_t* destination, int64_t count) {
-  if (count <= 0 || !IsRegistered(port)) return 0;
+int64_t SerialPort::Read(uint8_t* destination, int64_t count) {
+  if (count <= 0 || !IsOpen()) return 0;
   for (;;) {
-    ssize_t got = read(static_cast<int>(port), destination, static_cast<size_t>(count));
+    ssize_t got = read(Descriptor(handle_), destination, static_cast<size_t>(count));
     if (got >= 0) return got;
     if (errno != EINTR) return 0;
   }
 }
 
-int64_t SerialWrite(int64_t port, const uint8_t* source, int64_t count) {
-  PortTimeouts timeouts;
-  if (count <= 0 || !TimeoutsOf(port, timeouts)) return 0;
-  const int fd = static_cast<int>(port);
+int64_t SerialPort::Write(const uint8_t* source, int64_t count) {
+  if (count <= 0 || !IsOpen()) return 0;
+  const int fd = Descriptor(handle_);
   const int64_t deadline =
-      MonotonicMs() + timeouts.writeTotalConstantMs + timeouts.writeTotalMultiplierMs * count;
+      MonotonicMs() + timeouts_.writeTotalConstantMs + timeouts_.writeTotalMultiplierMs * count;
   int64_t written = 0;
   while (written < count) {
     ssize_t put = write(fd, source + written, static_cast<size_t>(count - written));
@@ -210,24 +190,21 @@ int64_t SerialWrite(int64_t port, const uint8_t* source, int64_t count) {
   return std::max<int64_t>(0, count - WaitUntilSent(fd, deadline));
 }
 
-void SerialClose(int64_t port) {
-  decltype(openPorts)::node_type closing;
-  {
-    std::lock_guard<std::mutex> lock(registryMutex);
-    closing = openPorts.extract(port);
-  }
-  if (closing.empty()) return;
+void SerialPort::Close() {
+  if (!IsOpen()) return;
   // The device goes before its lock file, so nobody is let in while this program still holds it.
-  ReleasePort(static_cast<int>(port));
+  ReleasePort(Descriptor(std::exchange(handle_, kNoHandle)));
+  lock_.Release();
+  timeouts_ = PortTimeouts{};
 }
 
-void SerialWaitForInput(int64_t port, int maxMs) {
+void SerialPort::WaitForInput(int maxMs) const {
   if (maxMs <= 0) return;
-  if (!IsRegistered(port)) {
+  if (!IsOpen()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(maxMs));
     return;
   }
-  pollfd ready{static_cast<int>(port), POLLIN, 0};
+  pollfd ready{Descriptor(handle_), POLLIN, 0};
   int result = poll(&ready, 1, maxMs);
   if (result > 0 && (ready.revents & POLLIN) == 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(maxMs));

@@ -1,16 +1,18 @@
-// The serial-port service on POSIX terminals: the six operations the link stands on, plus the short
-// wait for input that replaces a blind pause while a response is collected.
+// A serial port this program holds: the six operations the link stands on, plus the short wait for input
+// that replaces a blind pause while a response is collected. The object owns the device, its lock file
+// and its timeouts, so a closed or handed-over port can never reach a device that is no longer its own:
+// it cannot be copied, a moved-from port is closed, and the destructor closes. The interface speaks in
+// this program's own terms; the platform's details stay in its implementation file.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "serial/LineSettings.h"
 #include "serial/PortLockFile.h"
 #include "serial/PortUsers.h"
 
 namespace varnetik {
-
-inline constexpr int64_t kNoSerialPort = -1;
 
 // What an open checks before it changes anything on a port: the devices other processes hold, gathered
 // once for a whole scan, and the directory of the UUCP lock files.
@@ -19,41 +21,68 @@ struct PortClaimRules {
   std::string lockDirectory = kDefaultLockDirectory;
 };
 
-// Opens the port and configures it raw and 8-bit clean with the given line settings; software and
-// hardware flow control off, RTS cleared, DTR untouched, the driver asked for low latency where it
-// offers it. A port in use elsewhere is refused before any of its settings change: one another process
-// has open, one whose lock file a running process holds, one with the exclusive flag or a flock. The
-// port's lock file is held until SerialClose, and TIOCEXCL and a flock keep later openers out.
-// parity: 0 none, 1 odd, 2 even; stopBits 1.0 or 2.0; a baud rate without a termios speed is refused.
-// The queue sizes are only a hint on this system. Returns the port identifier or kNoSerialPort.
-int64_t SerialOpen(const std::string& portName, int64_t baudRate, int64_t parity, int64_t dataBits,
-                   float stopBits, int64_t handshake, int64_t rxQueueSize, int64_t txQueueSize,
-                   const PortClaimRules& rules);
-// The same with the rules of this moment: /proc read now, lock files in /run/lock.
-int64_t SerialOpen(const std::string& portName, int64_t baudRate, int64_t parity, int64_t dataBits,
-                   float stopBits, int64_t handshake, int64_t rxQueueSize, int64_t txQueueSize);
+// Reads here never wait, so only the write bound (writeTotalConstantMs + writeTotalMultiplierMs x count)
+// has an effect; the read values are kept as given. The defaults are what a port starts with.
+struct PortTimeouts {
+  int64_t readIntervalMs = 0;
+  int64_t readTotalConstantMs = 0;
+  int64_t readTotalMultiplierMs = 0;
+  int64_t writeTotalConstantMs = 10;
+  int64_t writeTotalMultiplierMs = 100;
+};
 
-// Stores the timeouts of an open port. Reads here never wait, so only the write bound
-// (writeTotalConstantMs + writeTotalMultiplierMs x count) has an effect. False for an unknown port.
-bool SerialSetTimeouts(int64_t port, int64_t readIntervalMs, int64_t readTotalConstantMs,
-                       int64_t readTotalMultiplierMs, int64_t writeTotalConstantMs,
-                       int64_t writeTotalMultiplierMs);
+class SerialPort {
+ public:
+  SerialPort() = default;
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+  // Both leave other closed; the assignment closes the port held before.
+  SerialPort(SerialPort&& other) noexcept;
+  SerialPort& operator=(SerialPort&& other) noexcept;
+  ~SerialPort();
 
-// Bytes waiting in the receive queue; 0 for an unknown port or a failed query.
-int64_t SerialBytesWaiting(int64_t port);
+  // Closes the port held, then opens portName and configures it raw and 8-bit clean with line; software
+  // and hardware flow control off, RTS cleared, DTR untouched, the driver asked for low latency where it
+  // offers it. A port in use elsewhere is refused before any of its settings change: one another process
+  // has open, one whose lock file a running process holds, one with the exclusive flag or a flock. The
+  // lock file is held until the port closes, and the exclusive flag and a flock keep later openers out.
+  // A setting without a form on this system (a baud rate without a termios speed, mark parity, 1.5 stop
+  // bits) is refused. The queue sizes are only a hint here. False leaves the object closed.
+  bool Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize, int64_t txQueueSize,
+            const PortClaimRules& rules);
+  // The same with the rules of this moment: /proc read now, lock files in /run/lock.
+  bool Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize, int64_t txQueueSize);
 
-// Reads at most count bytes that are already there; never waits. Returns the count read, 0 on failure.
-int64_t SerialRead(int64_t port, uint8_t* destination, int64_t count);
+  bool IsOpen() const { return handle_ != kNoHandle; }
 
-// Hands over all bytes and returns when they have left the driver, within the write bound. Returns
-// count, or fewer when the bound passed or the port failed.
-int64_t SerialWrite(int64_t port, const uint8_t* source, int64_t count);
+  // False when closed.
+  bool SetTimeouts(const PortTimeouts& timeouts);
 
-// Closes a port opened by SerialOpen and removes its lock file; anything else is left alone.
-void SerialClose(int64_t port);
+  // Bytes waiting in the receive queue; 0 when closed or the query fails.
+  int64_t BytesWaiting() const;
 
-// Waits at most maxMs until input is readable. A hung-up line would report readiness at once, so then
-// it sleeps maxMs instead to keep a caller's polling loop from spinning.
-void SerialWaitForInput(int64_t port, int maxMs);
+  // Reads at most count bytes that are already there; never waits. Returns the count read, 0 on failure.
+  int64_t Read(uint8_t* destination, int64_t count);
+
+  // Hands over all bytes and returns when they have left the driver, within the write bound. Returns
+  // count, or fewer when the bound passed or the port failed.
+  int64_t Write(const uint8_t* source, int64_t count);
+
+  // Releases the device, then removes the lock file; nothing when closed.
+  void Close();
+
+  // Waits at most maxMs until input is readable. A hung-up line would report readiness at once, and a
+  // closed port has nothing to wait on, so then it sleeps maxMs to keep a caller's polling loop from
+  // spinning.
+  void WaitForInput(int maxMs) const;
+
+ private:
+  // The platform's handle of the device: a file descriptor here, and wide enough for a Windows HANDLE.
+  static constexpr intptr_t kNoHandle = -1;
+
+  intptr_t handle_ = kNoHandle;
+  PortLockFile lock_;
+  PortTimeouts timeouts_;
+};
 
 }  // namespace varnetik

@@ -40,13 +40,16 @@ struct OrderCase {
   const char* name;
   Op op;
   Bytes reply;
-  std::optional<int64_t> exchangeResult;  // -1/-2 instead of a byte count
+  std::optional<RtuExchangeResult> exchangeResult;  // a failed exchange instead of the bytes stored
   ResultCode expected;
 };
 
 const Bytes kReadOk{0x01, 0x03, 0x04, 0x00, 0x01, 0x00, 0x02};
 const Bytes kWriteOneEcho{0x01, 0x06, 0x00, 0x01, 0x00, 0x03};
 const Bytes kWriteManyOk{0x01, 0x10, 0x00, 0x01, 0x00, 0x02};
+constexpr RtuExchangeResult kNoPort{RtuExchangeStatus::NoPortOpen, 0};
+// The write failed, yet a whole answer lies in the buffer and is counted: a failure's count is never read.
+constexpr RtuExchangeResult kSendFailed{RtuExchangeStatus::SendFailed, 9};
 
 Bytes Plus(Bytes bytes, const Bytes& more) {
   bytes.insert(bytes.end(), more.begin(), more.end());
@@ -55,8 +58,8 @@ Bytes Plus(Bytes bytes, const Bytes& more) {
 
 // Each row is built so that every check before the named one passes and the named one fails.
 const OrderCase kOrder[] = {
-    {"read: no port", Op::Read, {}, -1, ReadShortOrTimeout},
-    {"read: write failed", Op::Read, {}, -2, ReadShortOrTimeout},
+    {"read: no port", Op::Read, {}, kNoPort, ReadShortOrTimeout},
+    {"read: write failed", Op::Read, WithCrc(kReadOk), kSendFailed, ReadShortOrTimeout},
     {"read: silence", Op::Read, {}, std::nullopt, ReadShortOrTimeout},
     {"read: 4 bytes", Op::Read, {0x01, 0x83, 0x02, 0xC0}, std::nullopt, ReadShortOrTimeout},
     {"read: exception", Op::Read, {0x01, 0x83, 0x02, 0xC0, 0xF1}, std::nullopt, -258},
@@ -81,8 +84,8 @@ const OrderCase kOrder[] = {
     {"read: slave address not compared", Op::Read, WithCrc({0x09, 0x03, 0x04, 0x00, 0x01, 0x00, 0x02}),
      std::nullopt, 2},
 
-    {"write one: no port", Op::WriteOne, {}, -1, WriteOneShortOrTimeout},
-    {"write one: write failed", Op::WriteOne, {}, -2, WriteOneShortOrTimeout},
+    {"write one: no port", Op::WriteOne, {}, kNoPort, WriteOneShortOrTimeout},
+    {"write one: write failed", Op::WriteOne, WithCrc(kWriteOneEcho), kSendFailed, WriteOneShortOrTimeout},
     {"write one: silence", Op::WriteOne, {}, std::nullopt, WriteOneShortOrTimeout},
     {"write one: 4 bytes", Op::WriteOne, {0x01, 0x86, 0x02, 0xC3}, std::nullopt, WriteOneShortOrTimeout},
     {"write one: CRC before exception", Op::WriteOne, WithBadCrc({0x01, 0x86, 0x02}), std::nullopt,
@@ -104,8 +107,8 @@ const OrderCase kOrder[] = {
     {"write one: other value echoed", Op::WriteOne, WithCrc({0x01, 0x06, 0x00, 0x01, 0x12, 0x34}),
      std::nullopt, 1},
 
-    {"write many: no port", Op::WriteMany, {}, -1, WriteManyShortOrTimeout},
-    {"write many: write failed", Op::WriteMany, {}, -2, WriteManyShortOrTimeout},
+    {"write many: no port", Op::WriteMany, {}, kNoPort, WriteManyShortOrTimeout},
+    {"write many: write failed", Op::WriteMany, WithCrc(kWriteManyOk), kSendFailed, WriteManyShortOrTimeout},
     {"write many: 4 bytes", Op::WriteMany, {0x01, 0x90, 0x04, 0x4D}, std::nullopt, WriteManyShortOrTimeout},
     {"write many: CRC before exception", Op::WriteMany, WithBadCrc({0x01, 0x90, 0x07}), std::nullopt,
      WriteManyCrcError},
@@ -211,7 +214,7 @@ TEST_F(RtuTransactionsTest, LargestReadAndWrite) {
 // An exchange that claims more bytes than it was offered must not lead the checks outside rxFrame.
 TEST_F(RtuTransactionsTest, OverlongExchangeResultStaysInsideTheBuffer) {
   for (Op op : {Op::Read, Op::WriteOne, Op::WriteMany}) {
-    exchanger.replies = {{{}, 100000}};
+    exchanger.replies = {{{}, RtuExchangeResult{RtuExchangeStatus::Collected, 100000}}};
     EXPECT_LT(Run(op), 0);
   }
 }

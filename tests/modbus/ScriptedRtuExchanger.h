@@ -29,8 +29,8 @@ inline std::vector<uint8_t> WithBadCrc(std::vector<uint8_t> frame) {
 }
 
 struct RtuReply {
-  std::vector<uint8_t> bytes;     // stored into the response buffer from offset 0
-  std::optional<int64_t> result;  // what the exchange returns; the byte count when empty
+  std::vector<uint8_t> bytes;               // stored into the response buffer from offset 0
+  std::optional<RtuExchangeResult> result;  // what the exchange returns; the count stored when empty
 };
 
 struct RtuExchangeCall {
@@ -45,16 +45,16 @@ class ScriptedRtuExchanger : public RtuExchanger {
   std::deque<RtuReply> replies;  // one per exchange; an exhausted script is a silent slave
   std::vector<RtuExchangeCall> calls;
 
-  int64_t RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
-                      uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) override {
+  RtuExchangeResult RtuExchange(const uint8_t* request, int64_t requestLength, int64_t expectedLength,
+                                uint8_t* response, int64_t responseCapacity, int64_t timeoutMs) override {
     calls.push_back({std::vector<uint8_t>(request, request + requestLength), expectedLength, responseCapacity,
                      timeoutMs});
-    if (replies.empty()) return 0;
+    if (replies.empty()) return {};
     const RtuReply reply = replies.front();
     replies.pop_front();
     const auto stored = std::min(static_cast<int64_t>(reply.bytes.size()), responseCapacity);
     std::copy_n(reply.bytes.begin(), stored, response);
-    return reply.result.value_or(stored);
+    return reply.result.value_or(RtuExchangeResult{RtuExchangeStatus::Collected, stored});
   }
 };
 

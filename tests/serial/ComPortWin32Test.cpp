@@ -71,9 +71,12 @@ class ComPairExchangeTest : public ComPairTest {
     peer.emplace(pair.peer);
     ASSERT_TRUE(peer->IsOpen()) << pair.peer;
   }
+  // The count collected; -1 when the exchange did not get as far as collecting.
   int64_t Exchange(int64_t expected, int64_t timeoutMs) {
-    return link.RtuExchange(request.data(), static_cast<int64_t>(request.size()), expected,
-                            response.data(), static_cast<int64_t>(response.size()), timeoutMs);
+    const RtuExchangeResult result =
+        link.RtuExchange(request.data(), static_cast<int64_t>(request.size()), expected, response.data(),
+                         static_cast<int64_t>(response.size()), timeoutMs);
+    return result.status == RtuExchangeStatus::Collected ? result.received : -1;
   }
 
   std::optional<ComPeer> peer;

@@ -1,6 +1,8 @@
 // The settings row, "Verbinden", "Trennen" and the status text, spoken through the recording console.
 #include <sys/file.h>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "serial/RtuLink.h"
@@ -18,11 +20,7 @@ using Events = std::vector<std::string>;
 
 const char kFailureBox[] = "box: Fehler / Port konnte nicht geöffnet werden.";
 
-bool CanOpen(const std::string& path) {
-  int64_t port = SerialOpen(path, 9600, 0, 8, 1.0f, 0, 64, 64);
-  SerialClose(port);
-  return port != kNoSerialPort;
-}
+bool CanOpen(const std::string& path) { return SerialPort().Open(path, LineSettings{}, 64, 64); }
 
 TEST(RtuReadSettingsTest, CopiesTheSettingsRow) {
   const struct {
@@ -73,15 +71,20 @@ TEST(RtuStatusTextTest, DescribesTheLink) {
       {true, 115200, 8, 1, 1.5f, "RTU: verbunden (COM3 @ 115200 8O1)"},
       {true, 1200, 8, 7, 3.0f, "RTU: verbunden (COM3 @ 1200 8O2)"},
   };
+  TerminalPair line;
   for (const auto& c : cases) {
     RtuLink link;
-    link.portHandle = c.open ? 987654 : -1;  // an identifier the serial service does not own
+    link.portName = line.Path();
+    if (c.open) {
+      ASSERT_TRUE(link.RtuOpenPort());
+    }
+    // The text shows the stored settings, whatever the port was opened with.
+    link.portName = "COM3";
     link.baudRate = c.baudRate;
     link.dataBits = c.dataBits;
     link.parity = c.parity;
     link.stopBits = c.stopBits;
     EXPECT_EQ(RtuStatusText(link), c.text);
-    link.portHandle = -1;
   }
 }
 
@@ -114,11 +117,13 @@ TEST_F(RtuButtonsTest, ConnectOpensWithTheWindowSettings) {
 
 TEST_F(RtuButtonsTest, EmptyNameOnlyShowsAHintAndKeepsThePortOpen) {
   Connect(first.Path());
-  const int64_t handle = link.portHandle;
   console.events.clear();
+  console.texts[ControlId::BaudCombo] = "19200";  // a reopen would apply it
   Connect("");
   EXPECT_EQ(console.events, (Events{"box: Hinweis / Bitte einen Port wählen/eingeben."}));
-  EXPECT_EQ(link.portHandle, handle);
+  EXPECT_TRUE(link.IsOpen());
+  const termios line = first.TerminalSettings();
+  EXPECT_EQ(cfgetospeed(&line), B9600);
 }
 
 TEST_F(RtuButtonsTest, FailureIsLoggedBeforeTheBoxAndTheStatusFollows) {
@@ -158,6 +163,19 @@ TEST_F(RtuButtonsTest, DisconnectClosesRefreshesAndLogsEvenWhenClosed) {
     EXPECT_FALSE(link.IsOpen());
   }
   EXPECT_EQ(console.events, (Events{"status", "log: Port geschlossen.", "status", "log: Port geschlossen."}));
+  EXPECT_TRUE(CanOpen(first.Path()));
+}
+
+TEST_F(RtuButtonsTest, AnEndingLinkReleasesItsPortAndLock) {
+  const std::filesystem::path lockFile = std::filesystem::path(kDefaultLockDirectory) /
+                                         ("LCK.." + std::filesystem::path(first.Path()).filename().string());
+  {
+    RtuLink ending;
+    ending.portName = first.Path();
+    ASSERT_TRUE(ending.RtuOpenPort());
+    EXPECT_FALSE(CanOpen(first.Path()));
+  }
+  EXPECT_FALSE(std::filesystem::exists(lockFile));
   EXPECT_TRUE(CanOpen(first.Path()));
 }
 

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "serial/RtuLink.h"
-#include "serial/SerialPort.h"
 #include "tests/serial/TerminalPair.h"
 
 namespace varnetik {
@@ -32,12 +31,20 @@ class RtuExchangeTest : public ::testing::Test {
     });
   }
 
-  int64_t Exchange(const std::vector<uint8_t>& request, int64_t expected, int64_t capacity, int64_t timeoutMs) {
+  RtuExchangeResult Exchange(const std::vector<uint8_t>& request, int64_t expected, int64_t capacity,
+                             int64_t timeoutMs) {
     const auto start = std::chrono::steady_clock::now();
-    int64_t result = link.RtuExchange(request.data(), static_cast<int64_t>(request.size()), expected,
-                                      response.data(), capacity, timeoutMs);
+    RtuExchangeResult result = link.RtuExchange(request.data(), static_cast<int64_t>(request.size()), expected,
+                                                response.data(), capacity, timeoutMs);
     elapsedMs = ElapsedMs(start);
     return result;
+  }
+
+  // The count of an exchange that got as far as collecting.
+  int64_t Collect(const std::vector<uint8_t>& request, int64_t expected, int64_t capacity, int64_t timeoutMs) {
+    const RtuExchangeResult result = Exchange(request, expected, capacity, timeoutMs);
+    EXPECT_EQ(result.status, RtuExchangeStatus::Collected);
+    return result.received;
   }
 
   TerminalPair pair;
@@ -49,10 +56,10 @@ class RtuExchangeTest : public ::testing::Test {
 
 TEST_F(RtuExchangeTest, StaleBytesAreDroppedBeforeTheRequest) {
   pair.Send({0xDE, 0xAD, 0xBE, 0xEF, 0x00});  // a late answer to some earlier request
-  ASSERT_TRUE(testing::WaitUntilWaiting(link.portHandle, 5));
+  ASSERT_TRUE(testing::WaitUntilWaiting(link.serialPort, 5));
   const std::vector<uint8_t> answer = {0x01, 0x03, 0x02, 0x12, 0x34, 0xB5, 0x33};
   std::thread device = Device(kRequest.size(), answer);
-  int64_t result = Exchange(kRequest, 7, kRtuRxFrameSize, 3000);
+  int64_t result = Collect(kRequest, 7, kRtuRxFrameSize, 3000);
   device.join();
   EXPECT_EQ(received, kRequest);
   ASSERT_EQ(result, 7);
@@ -61,7 +68,7 @@ TEST_F(RtuExchangeTest, StaleBytesAreDroppedBeforeTheRequest) {
 
 TEST_F(RtuExchangeTest, StopsAsSoonAsTheExpectedBytesAreIn) {
   std::thread device = Device(kRequest.size(), std::vector<uint8_t>(8, 0x42));
-  int64_t result = Exchange(kRequest, 8, kRtuRxFrameSize, 5000);
+  int64_t result = Collect(kRequest, 8, kRtuRxFrameSize, 5000);
   device.join();
   EXPECT_EQ(result, 8);
   EXPECT_LT(elapsedMs, 4000);
@@ -76,7 +83,7 @@ TEST_F(RtuExchangeTest, ShortOrMissingAnswerEndsOnlyWithTheBudget) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.timeoutMs);
     std::thread device = Device(kRequest.size(), std::vector<uint8_t>(c.answerLength, 0x81));
-    int64_t result = Exchange(kRequest, c.expected, kRtuRxFrameSize, c.timeoutMs);
+    int64_t result = Collect(kRequest, c.expected, kRtuRxFrameSize, c.timeoutMs);
     device.join();
     EXPECT_EQ(received, kRequest);
     EXPECT_EQ(result, static_cast<int64_t>(c.answerLength));
@@ -89,7 +96,7 @@ TEST_F(RtuExchangeTest, ABurstLongerThanExpectedIsKeptWhole) {
   std::vector<uint8_t> burst(20);
   std::iota(burst.begin(), burst.end(), uint8_t{1});
   std::thread device = Device(kRequest.size(), burst);
-  int64_t result = Exchange(kRequest, 8, kRtuRxFrameSize, 3000);
+  int64_t result = Collect(kRequest, 8, kRtuRxFrameSize, 3000);
   device.join();
   // Every byte waiting is read in one go, so the result may pass the expected length.
   ASSERT_GT(result, 8);
@@ -99,7 +106,7 @@ TEST_F(RtuExchangeTest, ABurstLongerThanExpectedIsKeptWhole) {
 
 TEST_F(RtuExchangeTest, TheCapacityIsNeverPassed) {
   std::thread device = Device(kRequest.size(), std::vector<uint8_t>(20, 0x77));
-  int64_t result = Exchange(kRequest, 0, 10, 5000);
+  int64_t result = Collect(kRequest, 0, 10, 5000);
   device.join();
   EXPECT_EQ(result, 10);
   EXPECT_EQ(response[10], 0);
@@ -114,7 +121,7 @@ TEST_F(RtuExchangeTest, EveryByteValuePassesBothWays) {
     received = pair.Receive(all.size());
     pair.Send(received);
   });
-  int64_t result = Exchange(all, 256, kRtuRxFrameSize, 3000);
+  int64_t result = Collect(all, 256, kRtuRxFrameSize, 3000);
   device.join();
   EXPECT_EQ(received, all);
   ASSERT_EQ(result, 256);
@@ -123,10 +130,10 @@ TEST_F(RtuExchangeTest, EveryByteValuePassesBothWays) {
 
 TEST_F(RtuExchangeTest, ClosedPortAndHungUpLineAreReported) {
   pair.CloseMaster();  // the device is gone: the write cannot take the request
-  EXPECT_EQ(Exchange(kRequest, 8, kRtuRxFrameSize, 100), -2);
+  EXPECT_EQ(Exchange(kRequest, 8, kRtuRxFrameSize, 100).status, RtuExchangeStatus::SendFailed);
   EXPECT_TRUE(link.IsOpen());
   link.RtuClosePort();
-  EXPECT_EQ(Exchange(kRequest, 8, kRtuRxFrameSize, 100), -1);
+  EXPECT_EQ(Exchange(kRequest, 8, kRtuRxFrameSize, 100).status, RtuExchangeStatus::NoPortOpen);
 }
 
 }  // namespace

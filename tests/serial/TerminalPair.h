@@ -64,11 +64,11 @@ class TerminalPair : public PtyPair {
 
 // The kernel hands bytes from the master to the terminal side a moment later; waits until the port's
 // input queue holds at least count bytes.
-inline bool WaitUntilWaiting(int64_t port, int64_t count, int timeoutMs = 2000) {
+inline bool WaitUntilWaiting(const SerialPort& port, int64_t count, int timeoutMs = 2000) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (SerialBytesWaiting(port) < count) {
+  while (port.BytesWaiting() < count) {
     if (std::chrono::steady_clock::now() >= end) return false;
-    SerialWaitForInput(port, 1);
+    port.WaitForInput(1);
   }
   return true;
 }

@@ -1,0 +1,21 @@
+// The termios form of the serial line settings; used by the POSIX serial port only.
+#pragma once
+
+#include <termios.h>
+
+#include <cstdint>
+
+#include "serial/LineSettings.h"
+
+namespace varnetik {
+
+// The termios speed constant of a baud rate; false when there is none.
+bool TermiosSpeedForBaud(int64_t baudRate, speed_t& speed);
+
+// Turns the settings read from the driver into a raw, 8-bit clean line: no echo, no line editing, no
+// character translation, no XON/XOFF (it would swallow 0x11 and 0x13 of binary frames), CLOCAL and
+// CREAD, input parity checking when parity is on. Handshake 0 also switches hardware flow control off.
+// False when a setting has no termios equivalent; settings is then unspecified.
+bool ApplyLineSettings(termios& settings, const LineSettings& line);
+
+}  // namespace varnetik

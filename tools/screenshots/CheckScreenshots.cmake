@@ -1,0 +1,37 @@
+# Runs the screenshot tool into an empty directory and checks that both pictures came out as PNG files
+# of a plausible size: the whole window, and the log strip beside it. Pixels are not compared; fonts
+# and time stamps differ from machine to machine.
+file(REMOVE_RECURSE "${OUTPUT}")
+execute_process(COMMAND "${TOOL}" "${OUTPUT}" RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "screenshot tool failed: ${result}")
+endif()
+
+# name, smallest width, smallest height
+foreach(picture "main-window.png;1078;700" "log.png;600;200")
+  list(GET picture 0 name)
+  list(GET picture 1 minWidth)
+  list(GET picture 2 minHeight)
+  set(path "${OUTPUT}/${name}")
+  if(NOT EXISTS "${path}")
+    message(FATAL_ERROR "${name} was not written")
+  endif()
+  file(SIZE "${path}" bytes)
+  if(bytes LESS 5000 OR bytes GREATER 1000000)
+    message(FATAL_ERROR "${name} has an implausible size of ${bytes} bytes")
+  endif()
+  # The PNG signature, then the IHDR chunk with width and height as 32-bit big-endian numbers.
+  file(READ "${path}" header LIMIT 24 HEX)
+  string(SUBSTRING "${header}" 0 16 signature)
+  if(NOT signature STREQUAL "89504e470d0a1a0a")
+    message(FATAL_ERROR "${name} is no PNG file")
+  endif()
+  string(SUBSTRING "${header}" 32 8 widthHex)
+  string(SUBSTRING "${header}" 40 8 heightHex)
+  math(EXPR width "0x${widthHex}")
+  math(EXPR height "0x${heightHex}")
+  if(width LESS minWidth OR height LESS minHeight)
+    message(FATAL_ERROR "${name} is only ${width} x ${height}")
+  endif()
+  message(STATUS "${name}: ${width} x ${height}, ${bytes} bytes")
+endforeach()
