@@ -13,10 +13,14 @@ constexpr int64_t kProbeQueueSize = 64;
 
 std::vector<std::string> BuildDefaultCandidates() {
   std::vector<std::string> names;
+#ifdef _WIN32
+  for (int i = 1; i <= 64; ++i) names.push_back("COM" + std::to_string(i));
+#else
   // USB adapters first: an RS-485 dongle appears there, and the first entry becomes the selection.
   for (int i = 0; i < 16; ++i) names.push_back("/dev/ttyUSB" + std::to_string(i));
   for (int i = 0; i < 16; ++i) names.push_back("/dev/ttyACM" + std::to_string(i));
   for (int i = 0; i < 32; ++i) names.push_back("/dev/ttyS" + std::to_string(i));
+#endif
   return names;
 }
 

@@ -9,7 +9,8 @@
 
 namespace varnetik {
 
-// The fixed, ordered candidates: /dev/ttyUSB0..15, /dev/ttyACM0..15, /dev/ttyS0..31.
+// The fixed, ordered candidates: /dev/ttyUSB0..15, /dev/ttyACM0..15, /dev/ttyS0..31; COM1..COM64 on
+// Windows.
 const std::vector<std::string>& DefaultPortCandidates();
 
 // Blanks trimmed from both ends, then lower-cased.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "serial/MonotonicClock.h"
+#include "modbus/MonotonicClock.h"
 
 namespace varnetik {
 

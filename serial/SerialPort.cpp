@@ -15,7 +15,7 @@
 #include <thread>
 #include <utility>
 
-#include "serial/MonotonicClock.h"
+#include "modbus/MonotonicClock.h"
 #include "serial/PortName.h"
 #include "serial/TermiosLine.h"
 

@@ -2,7 +2,10 @@
 // that replaces a blind pause while a response is collected. The object owns the device, its lock file
 // and its timeouts, so a closed or handed-over port can never reach a device that is no longer its own:
 // it cannot be copied, a moved-from port is closed, and the destructor closes. The interface speaks in
-// this program's own terms; the platform's details stay in its implementation file.
+// this program's own terms; the platform's details stay in its implementation file. The notes below
+// describe SerialPort.cpp (POSIX terminals). SerialPortWin32.cpp, the Windows one, opens \\.\COMn with
+// share mode 0, which alone keeps other programs out (no lock file, no look at other processes), takes
+// any baud rate the driver accepts, and its wait for input is a plain pause.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,7 +18,7 @@ namespace varnetik {
 
 namespace {
 
-bool LookUpName(const std::string& host, in_addr_t& address) {
+bool LookUpName(const std::string& host, Ipv4Address& address) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -35,7 +36,7 @@ bool SetBlocking(int socketFd, bool blocking) {
   return ::fcntl(socketFd, F_SETFL, flags) == 0;
 }
 
-bool StartConnect(int socketFd, in_addr_t address, uint16_t port) {
+bool StartConnect(int socketFd, Ipv4Address address, uint16_t port) {
   sockaddr_in destination{};
   destination.sin_family = AF_INET;
   destination.sin_port = htons(port);
@@ -64,7 +65,9 @@ bool WaitConnected(int socketFd, int64_t timeoutMs) {
 
 }  // namespace
 
-bool ResolveIpv4(const std::string& host, in_addr_t& address) {
+bool StartSocketLayer() { return true; }
+
+bool ResolveIpv4(const std::string& host, Ipv4Address& address) {
   // A text with a NUL inside would be read only up to it: not the host the operator typed.
   if (host.empty() || host.find('\0') != std::string::npos) return false;
   in_addr dotted{};
@@ -76,23 +79,24 @@ bool ResolveIpv4(const std::string& host, in_addr_t& address) {
   return address != INADDR_NONE;
 }
 
-int ConnectIpv4(in_addr_t address, uint16_t port, int64_t timeoutMs) {
+SocketHandle ConnectIpv4(Ipv4Address address, uint16_t port, int64_t timeoutMs) {
   const int socketFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (socketFd < 0) return -1;
+  if (socketFd < 0) return kNoSocket;
   if (!SetBlocking(socketFd, false)) {
     CloseSocket(socketFd);
-    return -1;
+    return kNoSocket;
   }
   bool connected = StartConnect(socketFd, address, port) && WaitConnected(socketFd, timeoutMs);
   if (!SetBlocking(socketFd, true)) connected = false;
   if (!connected) {
     CloseSocket(socketFd);
-    return -1;
+    return kNoSocket;
   }
   return socketFd;
 }
 
-int64_t SendAll(int socketFd, const uint8_t* bytes, int64_t count) {
+int64_t SendAll(SocketHandle socket, const uint8_t* bytes, int64_t count) {
+  const int socketFd = static_cast<int>(socket);
   int64_t sent = 0;
   while (sent < count) {
     const ssize_t taken = ::send(socketFd, bytes + sent, static_cast<size_t>(count - sent), MSG_NOSIGNAL);
@@ -107,8 +111,8 @@ int64_t SendAll(int socketFd, const uint8_t* bytes, int64_t count) {
   return sent;
 }
 
-ReceiveOutcome ReceiveNow(int socketFd, uint8_t* destination, int64_t count, int64_t& received) {
-  const ssize_t got = ::recv(socketFd, destination, static_cast<size_t>(count), MSG_DONTWAIT);
+ReceiveOutcome ReceiveNow(SocketHandle socket, uint8_t* destination, int64_t count, int64_t& received) {
+  const ssize_t got = ::recv(static_cast<int>(socket), destination, static_cast<size_t>(count), MSG_DONTWAIT);
   if (got > 0) {
     received = got;
     return ReceiveOutcome::Bytes;
@@ -118,14 +122,14 @@ ReceiveOutcome ReceiveNow(int socketFd, uint8_t* destination, int64_t count, int
   return ReceiveOutcome::Error;
 }
 
-void WaitReadable(int socketFd, int timeoutMs) {
-  pollfd watch{socketFd, POLLIN, 0};
+void WaitReadable(SocketHandle socket, int timeoutMs) {
+  pollfd watch{static_cast<int>(socket), POLLIN, 0};
   ::poll(&watch, 1, timeoutMs);
 }
 
-void CloseSocket(int socketFd) {
+void CloseSocket(SocketHandle socket) {
   // Linux releases the descriptor even when close reports EINTR, so it is never retried.
-  ::close(socketFd);
+  ::close(static_cast<int>(socket));
 }
 
 }  // namespace varnetik

@@ -16,20 +16,20 @@ TcpLink::~TcpLink() { TcpDisconnect(); }
 bool TcpLink::TcpConnect() {
   TcpDisconnect();
   if (!TcpPortInRange(port)) return false;
-  in_addr_t address = 0;
+  Ipv4Address address = 0;
   if (!ResolveIpv4(host, address)) return false;
   connection = ConnectIpv4(address, static_cast<uint16_t>(port), connectTimeoutMs);
-  return connection != -1;
+  return connection != kNoSocket;
 }
 
 void TcpLink::TcpDisconnect() {
-  if (connection == -1) return;
+  if (connection == kNoSocket) return;
   CloseSocket(connection);
-  connection = -1;
+  connection = kNoSocket;
 }
 
 int64_t TcpLink::TcpSend(const uint8_t* bytes, int64_t count) {
-  if (connection == -1) return -1;
+  if (connection == kNoSocket) return -1;
   if (count <= 0) return 0;
   return SendAll(connection, bytes, count);
 }
@@ -37,7 +37,7 @@ int64_t TcpLink::TcpSend(const uint8_t* bytes, int64_t count) {
 int64_t TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) {
   if (count <= 0) return 0;
   if (timeoutMs <= 0) return TcpTimeoutOrShort;
-  if (connection == -1) return TcpConnectionLost;
+  if (connection == kNoSocket) return TcpConnectionLost;
   const int64_t start = MonotonicMs();
   int64_t received = 0;
   while (received < count && MonotonicMs() - start < timeoutMs) {
@@ -61,7 +61,7 @@ int64_t TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t ti
 }
 
 void TcpLink::TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) {
-  if (connection == -1) return;
+  if (connection == kNoSocket) return;
   const int64_t start = MonotonicMs();
   int64_t lastBytes = start;
   uint8_t sink[512];

@@ -6,6 +6,7 @@
 
 #include "modbus/OperatorConsole.h"
 #include "modbus/TcpTransactions.h"
+#include "tcp/Socket.h"
 
 namespace varnetik {
 
@@ -20,13 +21,13 @@ class TcpLink : public TcpExchangeState, public TcpTransport {
   TcpLink& operator=(const TcpLink&) = delete;
   ~TcpLink() override;  // closes an open connection
 
-  int connection = -1;  // socket descriptor, -1: none
+  SocketHandle connection = kNoSocket;
   std::string host = "127.0.0.1";
   int64_t port = 502;
   int64_t connectTimeoutMs = 2000;
   // rxTimeoutMs, transactionId, txFrame, rxFrame, txLength and rxLength come from TcpExchangeState.
 
-  bool IsConnected() const override { return connection != -1; }
+  bool IsConnected() const override { return connection != kNoSocket; }
   // Replaces any open connection by a new one to host:port (IPv4), waiting at most connectTimeoutMs.
   bool TcpConnect();
   void TcpDisconnect();

@@ -61,7 +61,7 @@ TEST_F(TcpConnectTest, HostsAreDottedAddressesOrLocalNames) {
     EXPECT_EQ(link.TcpConnect(), c.connects);
     EXPECT_EQ(link.IsConnected(), c.connects);
     if (c.connects) {
-      EXPECT_NE(ScopedFd(listener.Accept()).Get(), -1);
+      EXPECT_NE(ScopedFd(listener.Accept()).Get(), kNoSocket);
     }
   }
 }
@@ -71,7 +71,7 @@ TEST_F(TcpConnectTest, RefusedConnectFailsWellBeforeTheTimeLimit) {
   bool connected = true;
   EXPECT_LT(MillisecondsTaken([&] { connected = link.TcpConnect(); }), 1500);
   EXPECT_FALSE(connected);
-  EXPECT_EQ(link.connection, -1);
+  EXPECT_EQ(link.connection, kNoSocket);
 }
 
 TEST_F(TcpConnectTest, PortAbove65535IsNotWrappedOntoAnotherPort) {
@@ -95,7 +95,7 @@ TEST_F(TcpConnectTest, PortTextsWithBlanksLettersOrDollarHex) {
     console.events.clear();
     TcpConnectClicked(link, console);
     EXPECT_EQ(console.events, (std::vector<std::string>{"log: TCP verbunden: " + Endpoint(), "status"}));
-    EXPECT_NE(ScopedFd(listener.Accept()).Get(), -1);
+    EXPECT_NE(ScopedFd(listener.Accept()).Get(), kNoSocket);
   }
 }
 
@@ -114,7 +114,7 @@ TEST_F(TcpConnectTest, SettingsAreCopiedAsTyped) {
 
 TEST_F(TcpConnectTest, MissingHostOrPortGivesTheHintAndKeepsTheConnection) {
   ASSERT_TRUE(link.TcpConnect());
-  const int connection = link.connection;
+  const SocketHandle connection = link.connection;
   struct Case {
     std::string host;
     std::string port;
@@ -161,7 +161,7 @@ TEST_F(TcpConnectTest, ConnectingAgainClosesTheFirstConnectionSilently) {
   const std::string line = "log: TCP verbunden: " + Endpoint();
   EXPECT_EQ(console.events, (std::vector<std::string>{line, "status", line, "status"}));
   EXPECT_TRUE(testing::SeesOrderlyClose(first.Get()));
-  EXPECT_NE(second.Get(), -1);
+  EXPECT_NE(second.Get(), kNoSocket);
   EXPECT_EQ(link.transactionId, 41);
 }
 

@@ -23,7 +23,7 @@ class TcpReceiveTest : public ::testing::Test {
     link.port = listener.Port();
     ASSERT_TRUE(link.TcpConnect());
     peer.Reset(listener.Accept());
-    ASSERT_NE(peer.Get(), -1);
+    ASSERT_NE(peer.Get(), kNoSocket);
   }
 
   LoopbackPort listener{true};
@@ -72,6 +72,7 @@ TEST_F(TcpReceiveTest, PeerThatClosesIsATimeoutAfterTheFullLimit) {
 }
 
 TEST_F(TcpReceiveTest, ResetIsAConnectionLossReportedAtOnce) {
+  if (testing::ResetReadsAsOrderlyClose()) GTEST_SKIP() << "this Wine reports a reset as a close";
   std::thread server([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     testing::ResetConnection(peer);

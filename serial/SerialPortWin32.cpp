@@ -1,0 +1,158 @@
+#include "serial/SerialPort.h"
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <timeapi.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "serial/PortName.h"
+
+namespace varnetik {
+
+namespace {
+
+HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+DWORD AsDword(int64_t value) { return static_cast<DWORD>(std::clamp<int64_t>(value, 0, MAXDWORD)); }
+
+std::wstring Utf16(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int size = static_cast<int>(text.size());
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(std::max(length, 0)), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+BYTE StopBitsCode(float stopBits) {
+  if (stopBits == 1.0f) return ONESTOPBIT;
+  if (stopBits == 2.0f) return TWOSTOPBITS;
+  return ONE5STOPBITS;
+}
+
+// The line settings on top of what the driver reports: parity checking on for every parity ("none" has
+// nothing to check), no CTS flow control and RTS off for handshake 0. DTR, DSR, XON/XOFF and error
+// handling stay as the driver had them. The parity codes are the Win32 ones (NOPARITY, ODDPARITY,
+// EVENPARITY); mark and space parity and other character sizes are refused, as on the POSIX side.
+bool ConfigureLine(HANDLE port, const LineSettings& line) {
+  if (line.baudRate <= 0 || line.baudRate > MAXDWORD || line.parity < kParityNone || line.parity > kParityEven ||
+      (line.dataBits != 7 && line.dataBits != 8)) {
+    return false;
+  }
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (!::GetCommState(port, &dcb)) return false;
+  dcb.BaudRate = static_cast<DWORD>(line.baudRate);
+  dcb.fParity = 1;
+  dcb.ByteSize = static_cast<BYTE>(line.dataBits);
+  dcb.Parity = static_cast<BYTE>(line.parity);
+  dcb.StopBits = StopBitsCode(line.stopBits);
+  if (line.handshake == 0) {
+    dcb.fOutxCtsFlow = 0;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+  }
+  return ::SetCommState(port, &dcb) != 0;
+}
+
+bool ApplyTimeouts(HANDLE port, const PortTimeouts& timeouts) {
+  COMMTIMEOUTS values{AsDword(timeouts.readIntervalMs), AsDword(timeouts.readTotalMultiplierMs),
+                      AsDword(timeouts.readTotalConstantMs), AsDword(timeouts.writeTotalMultiplierMs),
+                      AsDword(timeouts.writeTotalConstantMs)};
+  return ::SetCommTimeouts(port, &values) != 0;
+}
+
+// Bytes in the driver's receive queue. The same call clears a pending line error (framing, parity,
+// overrun, break), which would otherwise stop every later read and write.
+int64_t QueuedInput(HANDLE port) {
+  DWORD errors = 0;
+  COMSTAT status{};
+  if (!::ClearCommError(port, &errors, &status)) return 0;
+  return status.cbInQue;
+}
+
+}  // namespace
+
+SerialPort::~SerialPort() { Close(); }
+
+SerialPort::SerialPort(SerialPort&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNoHandle)),
+      lock_(std::move(other.lock_)),
+      timeouts_(std::exchange(other.timeouts_, {})) {}
+
+SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, kNoHandle);
+    lock_ = std::move(other.lock_);
+    timeouts_ = std::exchange(other.timeouts_, {});
+  }
+  return *this;
+}
+
+// Windows keeps other openers out by the share mode alone: no lock file, no look at other processes.
+bool SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
+                      int64_t txQueueSize, const PortClaimRules& /*rules*/) {
+  Close();
+  // Synchronous I/O, opened exclusively: share mode 0 refuses the port while any program holds it.
+  const HANDLE port = ::CreateFileW(Utf16(DevicePathForPortName(portName)).c_str(),
+                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (port == INVALID_HANDLE_VALUE) return false;
+  if (rxQueueSize > 0 && txQueueSize > 0) ::SetupComm(port, AsDword(rxQueueSize), AsDword(txQueueSize));
+  if (!ConfigureLine(port, line)) {
+    ::CloseHandle(port);
+    return false;
+  }
+  handle_ = reinterpret_cast<intptr_t>(port);
+  timeouts_ = PortTimeouts{};
+  ApplyTimeouts(port, timeouts_);
+  return true;
+}
+
+bool SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
+                      int64_t txQueueSize) {
+  return Open(portName, line, rxQueueSize, txQueueSize, PortClaimRules{});
+}
+
+bool SerialPort::SetTimeouts(const PortTimeouts& timeouts) {
+  if (!IsOpen()) return false;
+  timeouts_ = timeouts;
+  return ApplyTimeouts(AsHandle(handle_), timeouts_);
+}
+
+int64_t SerialPort::BytesWaiting() const { return IsOpen() ? QueuedInput(AsHandle(handle_)) : 0; }
+
+int64_t SerialPort::Read(uint8_t* destination, int64_t count) {
+  if (count <= 0 || !IsOpen()) return 0;
+  // Asking only for bytes already queued keeps ReadFile from waiting out the read timeouts.
+  const DWORD wanted = AsDword(std::min(count, QueuedInput(AsHandle(handle_))));
+  if (wanted == 0) return 0;
+  DWORD got = 0;
+  if (!::ReadFile(AsHandle(handle_), destination, wanted, &got, nullptr)) return 0;
+  return got;
+}
+
+int64_t SerialPort::Write(const uint8_t* source, int64_t count) {
+  if (count <= 0 || !IsOpen()) return 0;
+  // One synchronous write, bounded by the write timeouts of the port.
+  DWORD written = 0;
+  if (!::WriteFile(AsHandle(handle_), source, AsDword(count), &written, nullptr)) return 0;
+  return written;
+}
+
+void SerialPort::Close() {
+  if (!IsOpen()) return;
+  ::CloseHandle(AsHandle(std::exchange(handle_, kNoHandle)));
+  lock_.Release();
+}
+
+// Windows offers no readiness wait on a synchronous port, so this is a pause. At the default timer
+// resolution Sleep(1) lasts about 15 ms; 1 ms resolution is asked for once and kept for the run.
+void SerialPort::WaitForInput(int maxMs) const {
+  static const bool fineTimer = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+  (void)fineTimer;
+  if (maxMs > 0) ::Sleep(static_cast<DWORD>(maxMs));
+}
+
+}  // namespace varnetik

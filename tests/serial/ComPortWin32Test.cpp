@@ -1,0 +1,151 @@
+// The Windows serial backend: port names on the device namespace, and the link, its exchange and the
+// scan over COM1..COM64 on a null-modem pair of COM ports (under Wine: two pseudo-terminals joined by
+// socat, see scripts/test-windows).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "serial/PortName.h"
+#include "serial/PortScan.h"
+#include "serial/RtuLink.h"
+#include "tests/serial/ComPeerWin32.h"
+#include "tests/support/FakeConsole.h"
+#include "tests/support/UnderWine.h"
+
+namespace varnetik {
+namespace {
+
+using testing::ComPair;
+using testing::ComPeer;
+using testing::FakeConsole;
+using Bytes = std::vector<uint8_t>;
+using Names = std::vector<std::string>;
+
+TEST(ComPortNames, FollowTheDeviceNamespacePrefix) {
+  const std::string umlauts60 = [] {
+    std::string text;
+    for (int i = 0; i < 60; ++i) text += "\xC3\x84";  // Ä
+    return text;
+  }();
+  const struct {
+    const char* label;
+    std::string name;
+    std::string path;
+  } cases[] = {
+      {"plain", "COM3", "\\\\.\\COM3"},
+      {"two digits", "COM12", "\\\\.\\COM12"},
+      {"letter case kept", "com5", "\\\\.\\com5"},
+      {"blanks kept", " COM3 ", "\\\\.\\ COM3 "},
+      {"cut at 59 characters", std::string(70, 'A'), "\\\\.\\" + std::string(59, 'A')},
+      {"cut between characters", umlauts60, "\\\\.\\" + umlauts60.substr(0, 118)},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DevicePathForPortName(c.name), c.path) << c.label;
+}
+
+int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+class ComPairTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::ComPairFromEnvironment(pair)) GTEST_SKIP() << "VARNETIK_COM_PAIR names no COM port pair";
+    link.portName = pair.link;
+  }
+
+  ComPair pair;
+  RtuLink link;
+};
+
+class ComPairExchangeTest : public ComPairTest {
+ protected:
+  void SetUp() override {
+    ComPairTest::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_TRUE(link.RtuOpenPort()) << pair.link;
+    peer.emplace(pair.peer);
+    ASSERT_TRUE(peer->IsOpen()) << pair.peer;
+  }
+  // The count collected; -1 when the exchange did not get as far as collecting.
+  int64_t Exchange(int64_t expected, int64_t timeoutMs) {
+    const RtuExchangeResult result =
+        link.RtuExchange(request.data(), static_cast<int64_t>(request.size()), expected, response.data(),
+                         static_cast<int64_t>(response.size()), timeoutMs);
+    return result.status == RtuExchangeStatus::Collected ? result.received : -1;
+  }
+
+  std::optional<ComPeer> peer;
+  std::array<uint8_t, 513> response{};
+  const Bytes request{0x01, 0x03, 0x00, 0x00, 0x00, 0x02, 0xC4, 0x0B};
+  const Bytes answer{0x01, 0x03, 0x04, 0x00, 0x0A, 0x00, 0x14, 0xDA, 0x3E};
+};
+
+TEST_F(ComPairExchangeTest, SendsTheRequestAndCollectsTheAnswer) {
+  // Bytes left on the line from before are not taken for the answer.
+  peer->Send({0xEE, 0xEE, 0xEE});
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  Bytes received;
+  std::thread slave([&] {
+    received = peer->Receive(request.size(), 3000);
+    peer->Send(answer);
+  });
+  const int64_t result = Exchange(static_cast<int64_t>(answer.size()), 3000);
+  slave.join();
+  EXPECT_EQ(received, request);
+  ASSERT_EQ(result, static_cast<int64_t>(answer.size()));
+  EXPECT_EQ(Bytes(response.begin(), response.begin() + result), answer);
+}
+
+TEST_F(ComPairExchangeTest, ShortAnswerEndsOnlyWithTheBudget) {
+  std::thread slave([&] {
+    peer->Receive(request.size(), 3000);
+    peer->Send({0x01, 0x83, 0x02, 0xC0, 0xF1});
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const int64_t result = Exchange(static_cast<int64_t>(answer.size()), 400);
+  const int64_t ms = MillisecondsSince(start);
+  slave.join();
+  EXPECT_EQ(result, 5);
+  EXPECT_GE(ms, 350);
+  EXPECT_LT(ms, 3000);
+}
+
+size_t Position(const Names& list, const std::string& name) {
+  return static_cast<size_t>(std::find(list.begin(), list.end(), name) - list.begin());
+}
+
+// The scan probes COM1..COM64; other ports of the machine may be listed beside the pair.
+TEST_F(ComPairTest, ScanListsThePairInOrderAndTheOpenPortFirstAsTyped) {
+  FakeConsole console;
+  const Names found = ScanPorts(link, console);
+  EXPECT_LT(Position(found, pair.link), Position(found, pair.peer));
+  EXPECT_LT(Position(found, pair.peer), found.size());
+
+  // Opened under its name in lower case, the link's port heads the list as typed and is not probed.
+  link.portName = NormalizePortName(pair.link);
+  ASSERT_TRUE(link.RtuOpenPort());
+  const Names withOpenPort = ScanPorts(link, console);
+  ASSERT_FALSE(withOpenPort.empty());
+  EXPECT_EQ(withOpenPort.front(), link.portName);
+  EXPECT_EQ(Position(withOpenPort, pair.link), withOpenPort.size());
+  EXPECT_EQ(withOpenPort.size(), found.size());
+  EXPECT_EQ(console.log.back(), "Gefundene COM Ports: " + std::to_string(withOpenPort.size()));
+}
+
+TEST_F(ComPairTest, ScanLeavesOutAPortHeldElsewhere) {
+  if (testing::RunsUnderWine()) GTEST_SKIP() << "Wine lets a second opener into a COM port";
+  ComPeer holder(pair.peer);
+  ASSERT_TRUE(holder.IsOpen());
+  FakeConsole console;
+  const Names found = ScanPorts(link, console);
+  EXPECT_LT(Position(found, pair.link), found.size());
+  EXPECT_EQ(Position(found, pair.peer), found.size());
+}
+
+}  // namespace
+}  // namespace varnetik
