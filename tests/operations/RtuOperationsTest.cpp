@@ -75,8 +75,9 @@ TEST_F(RtuOperationsTest, WriteManyWorkedExample) {
                                     "0x0066 (102) = $001E (30)"),
                             }));
   EXPECT_EQ(slave.Holding(100, 3), (std::vector<uint16_t>{10, 20, 30}));
-  ASSERT_EQ(slave.Requests().size(), 1u);
-  EXPECT_EQ(Dump("TX", slave.Requests()[0]), console.events[0]);
+  const std::vector<Bytes> requests = slave.WaitForRequests(1);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(Dump("TX", requests[0]), console.events[0]);
 }
 
 TEST_F(RtuOperationsTest, ReadWorkedFrames) {
@@ -127,8 +128,9 @@ TEST_P(RtuReadTest, LogsDumpsOkLineAndFillsTable) {
   Set({{ControlId::RtuReadStartField, c.start}, {ControlId::RtuReadCountField, c.count}});
   RtuReadClicked(link, slaveId, console);
 
-  ASSERT_EQ(slave.Requests().size(), 1u);
-  const Bytes request = slave.Requests()[0];
+  const std::vector<Bytes> requests = slave.WaitForRequests(1);
+  ASSERT_EQ(requests.size(), 1u);
+  const Bytes& request = requests[0];
   uint8_t functionCode = c.type == 0 ? 0x03 : 0x04;
   std::vector<ResultRow> rows;
   Bytes pdu{functionCode, static_cast<uint8_t>(2 * c.rows)};
@@ -244,9 +246,10 @@ TEST_P(RtuFailureTest, ErrorLineAndBoxTableKeptNoResend) {
   c.handler(link, slaveId, console);
   int64_t elapsed = watch.ElapsedMs();
 
-  ASSERT_FALSE(slave.Requests().empty());
+  const std::vector<Bytes> requests = slave.WaitForRequests(1);
+  ASSERT_FALSE(requests.empty());
   EXPECT_EQ(console.events,
-            (std::vector<std::string>{Dump("TX", slave.Requests()[0]), Log(std::string("! ") + c.message),
+            (std::vector<std::string>{Dump("TX", requests[0]), Log(std::string("! ") + c.message),
                                       Box("Fehler", c.message)}));
   EXPECT_EQ(console.tables[ControlId::RtuResultTable], earlier);
   if (c.waitsFullTimeout) {
@@ -348,10 +351,11 @@ TEST_P(RtuResendTest, ExactlyOneResendWithoutSecondDump) {
   }
   EXPECT_EQ(console.events, expected);
 
-  std::this_thread::sleep_for(std::chrono::milliseconds(kShortTimeoutMs));
-  std::vector<Bytes> requests = slave.Requests();
+  std::vector<Bytes> requests = slave.WaitForRequests(2);
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[1], requests[0]);
+  std::this_thread::sleep_for(std::chrono::milliseconds(kShortTimeoutMs));
+  EXPECT_EQ(slave.Requests().size(), 2u);  // and no third attempt
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -415,8 +419,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, RtuDetailLinesTest,
 TEST_F(RtuOperationsTest, SlaveIdComesFromTheSpinAtEveryClick) {
   console.spins[ControlId::SlaveIdSpin] = 5;
   RtuReadClicked(link, slaveId, console);
-  ASSERT_EQ(slave.Requests().size(), 1u);
-  EXPECT_EQ(slave.Requests()[0][0], 5);
+  const std::vector<Bytes> requests = slave.WaitForRequests(1);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0][0], 5);
   EXPECT_EQ(slaveId, 5);
   EXPECT_EQ(console.log[2], "OK: FC03 \u2013 2 Register ab 0x0000 (0)");
 }

@@ -94,7 +94,7 @@ TEST_P(SentRequestDumpTest, DumpShowsTheBytesReceived) {
   Click(c);
   Settle();
 
-  const std::vector<Bytes> requests = slave.Requests();
+  const std::vector<Bytes> requests = slave.WaitForRequests(c.requests);
   ASSERT_EQ(requests.size(), c.requests);
   const std::vector<std::string> dumps = RequestDumps();
   ASSERT_EQ(dumps.size(), 1u);

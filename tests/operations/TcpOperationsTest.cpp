@@ -82,8 +82,9 @@ TEST_P(TcpSuccessTest, DumpsResultLineAndTable) {
   Set(c.entries);
   c.handler(link, 1, console);
 
-  ASSERT_EQ(slave.Requests().size(), 1u);
-  std::vector<std::string> expected{Dump("TX-TCP", slave.Requests()[0])};
+  const std::vector<Bytes> requests = slave.WaitForRequests(1);
+  ASSERT_EQ(requests.size(), 1u);
+  std::vector<std::string> expected{Dump("TX-TCP", requests[0])};
   for (const std::string& line : c.lines) expected.push_back(Log(line));
   if (c.tableRows > 0) expected.push_back(kTableEvent + " " + std::to_string(c.tableRows));
   ASSERT_EQ(console.events.size(), expected.size());
@@ -163,7 +164,7 @@ TEST_F(TcpOperationsTest, UnitIdFollowsTheLastSerialAction) {
   console.spins[ControlId::SlaveIdSpin] = 9;
   TcpWriteOneClicked(link, slaveId, console);
 
-  std::vector<Bytes> requests = slave.Requests();
+  std::vector<Bytes> requests = slave.WaitForRequests(3);
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_EQ(requests[0][6], 1);  // MBAP unit id
   EXPECT_EQ(requests[1][0], 5);  // RTU address
@@ -249,7 +250,7 @@ TEST_P(TcpResyncTest, ReconnectsAndRepeatsOnce) {
   slave.Script({fault.reply});
   handler.handler(link, 1, console);
 
-  std::vector<Bytes> requests = slave.Requests();
+  std::vector<Bytes> requests = slave.WaitForRequests(2);
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(TransactionIdOf(requests[0]), 1);
   EXPECT_EQ(TransactionIdOf(requests[1]), 2);
@@ -315,9 +316,10 @@ TEST_P(TcpFailureTest, ReportedAtOnceWithoutReconnect) {
   slave.Script({c.reply});
   c.handler(link, 1, console);
 
-  ASSERT_EQ(slave.Requests().size(), 1u);
+  const std::vector<Bytes> requests = slave.WaitForRequests(1);
+  ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(console.events,
-            (std::vector<std::string>{Dump("TX-TCP", slave.Requests()[0]), Log(std::string("! ") + c.message),
+            (std::vector<std::string>{Dump("TX-TCP", requests[0]), Log(std::string("! ") + c.message),
                                       Box("Fehler", c.message)}));
   EXPECT_EQ(console.tables[ControlId::TcpResultTable], earlier);
   EXPECT_TRUE(link.IsConnected());
@@ -387,16 +389,18 @@ TEST_P(TcpBadHeaderTest, NextClickOnTheSameConnectionSucceeds) {
   slave.Script({fault.reply});
   operation.handler(link, 1, console);
 
-  ASSERT_EQ(slave.Requests().size(), 1u);
+  std::vector<Bytes> requests = slave.WaitForRequests(1);
+  ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(console.events,
-            (std::vector<std::string>{Dump("TX-TCP", slave.Requests()[0]),
+            (std::vector<std::string>{Dump("TX-TCP", requests[0]),
                                       Log(std::string("! ") + fault.message), Box("Fehler", fault.message)}));
 
   console.events.clear();
   operation.handler(link, 1, console);
-  ASSERT_EQ(slave.Requests().size(), 2u);
+  requests = slave.WaitForRequests(2);
+  ASSERT_EQ(requests.size(), 2u);
   ASSERT_GE(console.events.size(), 3u);
-  EXPECT_EQ(console.events[0], Dump("TX-TCP", slave.Requests()[1]));
+  EXPECT_EQ(console.events[0], Dump("TX-TCP", requests[1]));
   const std::string& rx = console.events[1];
   EXPECT_EQ(rx.rfind("log: RX-TCP (", 0), 0u) << rx;
   EXPECT_EQ(rx.substr(rx.find("): ") + 3, 5), "00 02") << rx;
@@ -511,9 +515,10 @@ TEST_P(TcpServerGoneTest, FailedReconnectLeavesTheLinkDown) {
   slave.Script({c.reply});
   TcpReadClicked(link, 1, console);
 
-  ASSERT_EQ(slave.Requests().size(), 1u);
+  const std::vector<Bytes> requests = slave.WaitForRequests(1);
+  ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(console.events,
-            (std::vector<std::string>{Log(kResyncLine), Dump("TX-TCP", slave.Requests()[0]),
+            (std::vector<std::string>{Log(kResyncLine), Dump("TX-TCP", requests[0]),
                                       Log(std::string("! ") + c.message), Box("Fehler", c.message)}));
   EXPECT_FALSE(link.IsConnected());
 
@@ -557,8 +562,8 @@ TEST_F(TcpOperationsTest, ReconnectUsesTheFieldsOfThisClick) {
   slave.Script({{M::Silent}});
   TcpReadClicked(link, 1, console);
 
-  EXPECT_EQ(slave.Requests().size(), 1u);
-  EXPECT_EQ(other.Requests().size(), 1u);
+  EXPECT_EQ(slave.WaitForRequests(1).size(), 1u);
+  EXPECT_EQ(other.WaitForRequests(1).size(), 1u);
   EXPECT_EQ(console.tables[ControlId::TcpResultTable],
             (std::vector<ResultRow>{{"0x0000", "0", "$0007", "7"}, {"0x0001", "1", "$0008", "8"}}));
 }

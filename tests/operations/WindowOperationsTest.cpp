@@ -199,7 +199,7 @@ TEST_F(WindowOperationsTest, RtuWriteManyResendsOnceAfterCode7) {
                    "Hinweis: RTU-Stream neu synchronisieren \u2013 RX spülen & einmal erneut senden...",
                    "RX (8 B): 01 10 00 00 00 03 80 08", "OK: FC16 \u2013 3 Register ab 0x0000 (0)",
                    "    0x0000 (0) = $000A (10), 0x0001 (1) = $0014 (20), 0x0002 (2) = $001E (30)"}));
-  EXPECT_EQ(slave.Requests().size(), 2u);
+  EXPECT_EQ(slave.WaitForRequests(2).size(), 2u);
   EXPECT_TRUE(ui.dialogs.messages.empty());
 }
 
@@ -246,7 +246,7 @@ TEST_F(WindowOperationsTest, SlaveIdSpinReachesTcpOnlyThroughASerialAction) {
   ui.Click(ControlId::RtuReadButton);
   ui.Click(ControlId::TcpReadButton);
 
-  std::vector<Bytes> requests = slave.Requests();
+  std::vector<Bytes> requests = slave.WaitForRequests(3);
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_EQ(requests[0][6], 1);
   EXPECT_EQ(requests[1][0], 5);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <future>
+#include <thread>
 
 namespace varnetik::testing {
 namespace {
@@ -103,6 +104,16 @@ std::vector<uint16_t> ScriptableSlave::Holding(uint16_t start, size_t count) con
 std::vector<Bytes> ScriptableSlave::Requests() const {
   std::vector<Bytes> requests;
   Call([&] { requests = log_.frames; });
+  return requests;
+}
+
+std::vector<Bytes> ScriptableSlave::WaitForRequests(size_t count, std::chrono::milliseconds bound) const {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  std::vector<Bytes> requests = Requests();
+  while (requests.size() < count && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    requests = Requests();
+  }
   return requests;
 }
 

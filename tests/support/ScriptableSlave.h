@@ -4,6 +4,7 @@
 // 65535, so that the master's tests can reach every case of their own.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -36,6 +37,10 @@ class ScriptableSlave {
 
   // Every complete request received so far, as framed on its link (RTU frame or MBAP header + PDU).
   std::vector<Bytes> Requests() const;
+  // The same once at least count requests are in, or after bound: a click returns when the master has
+  // its answer or gave up, which can be before this thread has taken the request off the line.
+  std::vector<Bytes> WaitForRequests(size_t count,
+                                     std::chrono::milliseconds bound = std::chrono::milliseconds(2000)) const;
   int ConnectionsAccepted() const;
 
   // From now on connects are refused; open connections stay.
