@@ -1,5 +1,6 @@
 // The three RTU buttons over a real serial link (a pseudo-terminal) against the scriptable slave,
-// observed through the recording console: every log line, box and table fill in order.
+// observed through the recording console: every log line, box and table fill in order. The refused
+// entries and the failures reported at once are shared with TCP (BothLinksOperationsTest.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -166,46 +167,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"MaximumCount", 0, "0x10", "125", nullptr, 16, 125,
                                "OK: FC03 \u2013 125 Register ab 0x0010 (16)"}), ByName);
 
-struct HintCase {
-  const char* name;
-  Handler handler;
-  ControlId field;
-  std::string text;
-  const char* hint;
-};
-void PrintTo(const HintCase& c, std::ostream* os) { *os << c.name; }
-
-class RtuHintTest : public RtuOperationsTest, public ::testing::WithParamInterface<HintCase> {};
-
-// A refused entry shows only its box; the serial settings were taken over all the same.
-TEST_P(RtuHintTest, BoxOnlyNothingLoggedNothingSent) {
-  const HintCase& c = GetParam();
-  console.texts[c.field] = c.text;
-  console.spins[ControlId::SlaveIdSpin] = 5;
-  c.handler(link, slaveId, console);
-
-  EXPECT_EQ(console.events, (std::vector<std::string>{Box("Hinweis", c.hint)}));
-  EXPECT_EQ(slaveId, 5);
-  Settle();
-  EXPECT_TRUE(slave.Requests().empty());
-}
-
-const HintCase kHintCases[] = {
-    {"ReadCountZero", RtuReadClicked, ControlId::RtuReadCountField, "0", kCountHint},
-    {"ReadCount126", RtuReadClicked, ControlId::RtuReadCountField, "126", kCountHint},
-    {"ReadCountNoDigits", RtuReadClicked, ControlId::RtuReadCountField, "abc", kCountHint},
-    {"ReadCount65536", RtuReadClicked, ControlId::RtuReadCountField, "65536", kCountHint},
-    {"ValuesEmpty", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, "", kMissingHint},
-    {"ValuesBlanksOnly", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, "   ", kMissingHint},
-    {"ValuesCommasOnly", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, ",,,", kValueCountHint},
-    {"ValuesCommasAndBlanks", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, " , , ",
-     kValueCountHint},
-    {"ValuesTabOnly", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, "\t", kValueCountHint},
-    {"Values124", RtuWriteManyClicked, ControlId::RtuWriteManyValuesField, k124Values, kValueCountHint},
-};
-
-INSTANTIATE_TEST_SUITE_P(Cases, RtuHintTest, ::testing::ValuesIn(kHintCases), ByName);
-
 // Without an open port every button shows the one hint and does not even read the settings.
 TEST(RtuPortClosedTest, EveryButtonShowsOnlyTheHint) {
   for (Handler handler : {RtuReadClicked, RtuWriteOneClicked, RtuWriteManyClicked}) {
@@ -224,97 +185,7 @@ TEST(RtuPortClosedTest, EveryButtonShowsOnlyTheHint) {
   }
 }
 
-struct FailureCase {
-  const char* name;
-  Handler handler;
-  Reply reply;
-  const char* message;
-  bool waitsFullTimeout;  // the answer is shorter than expected, so only the timeout ends the wait
-};
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
-
-class RtuFailureTest : public RtuOperationsTest, public ::testing::WithParamInterface<FailureCase> {};
-
-TEST_P(RtuFailureTest, ErrorLineAndBoxTableKeptNoResend) {
-  const FailureCase& c = GetParam();
-  console.spins[ControlId::RtuTimeoutSpin] = kShortTimeoutMs;
-  std::vector<ResultRow> earlier{Row(7, 70)};
-  console.tables[ControlId::RtuResultTable] = earlier;
-  slave.Script({c.reply});
-
-  Stopwatch watch;
-  c.handler(link, slaveId, console);
-  int64_t elapsed = watch.ElapsedMs();
-
-  const std::vector<Bytes> requests = slave.WaitForRequests(1);
-  ASSERT_FALSE(requests.empty());
-  EXPECT_EQ(console.events,
-            (std::vector<std::string>{Dump("TX", requests[0]), Log(std::string("! ") + c.message),
-                                      Box("Fehler", c.message)}));
-  EXPECT_EQ(console.tables[ControlId::RtuResultTable], earlier);
-  if (c.waitsFullTimeout) {
-    EXPECT_GE(elapsed, kShortTimeoutMs - 50);
-    EXPECT_LT(elapsed, 3000);
-  }
-  Settle();
-  EXPECT_EQ(slave.Requests().size(), 1u);
-}
-
 using M = Misbehaviour;
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RtuFailureTest,
-    ::testing::Values(
-        FailureCase{"ReadSilent", RtuReadClicked, {M::Silent}, "Antwort zu kurz / Timeout (FC03/04).", true},
-        FailureCase{"ReadOneByteShort",
-                    RtuReadClicked,
-                    {M::OneByteShort},
-                    "Antwort zu kurz / Timeout (FC03/04).",
-                    true},
-        FailureCase{"ReadBadCrc", RtuReadClicked, {M::BadCrc}, "CRC-Fehler (FC03/04).", false},
-        FailureCase{"ReadBadByteCount", RtuReadClicked, {M::BadByteCount}, "ByteCount passt nicht.", false},
-        FailureCase{"ReadKnownException",
-                    RtuReadClicked,
-                    {M::Exception, 2},
-                    "Modbus-Exception: ILLEGAL DATA ADDRESS (02)",
-                    true},
-        FailureCase{"ReadExceptionCode7NotResent",
-                    RtuReadClicked,
-                    {M::Exception, 7},
-                    "RTU: Ungültiger Exceptioncode \u2013 Stream unsynchron.",
-                    true},
-        FailureCase{"ReadExceptionWithStrayByte",
-                    RtuReadClicked,
-                    {M::OneByteExtra, 2},
-                    "Antwort zu kurz / Timeout (FC03/04).",
-                    true},
-        FailureCase{"ReadExceptionBadCrc", RtuReadClicked, {M::BadCrc, 2}, "CRC-Fehler (FC03/04).", true},
-        FailureCase{
-            "WriteOneSilent", RtuWriteOneClicked, {M::Silent}, "Antwort zu kurz / Timeout (FC06).", true},
-        FailureCase{"WriteOneBadCrc", RtuWriteOneClicked, {M::BadCrc}, "CRC-Fehler (FC06).", false},
-        FailureCase{"WriteOneKnownException",
-                    RtuWriteOneClicked,
-                    {M::Exception, 2},
-                    "Modbus-Exception (FC06): ILLEGAL DATA ADDRESS (02)",
-                    true},
-        FailureCase{"WriteOneExceptionCode7NotResent",
-                    RtuWriteOneClicked,
-                    {M::Exception, 7},
-                    "Modbus-Exception (FC06): EXC 7",
-                    true},
-        FailureCase{"WriteManySilentNotResent",
-                    RtuWriteManyClicked,
-                    {M::Silent},
-                    "Antwort zu kurz / Timeout (FC16).",
-                    true},
-        FailureCase{"WriteManyBadCrc", RtuWriteManyClicked, {M::BadCrc}, "CRC-Fehler (FC16).", false},
-        FailureCase{
-            "WriteManyOneByteShort", RtuWriteManyClicked, {M::OneByteShort}, "CRC-Fehler (FC16).", true},
-        FailureCase{"WriteManyKnownException",
-                    RtuWriteManyClicked,
-                    {M::Exception, 4},
-                    "Modbus-Exception (FC16): SLAVE DEVICE FAILURE (04)",
-                    true}), ByName);
 
 struct ResendCase {
   const char* name;

@@ -1,5 +1,6 @@
 // The three TCP buttons over a real loopback connection against the scriptable slave, observed through
 // the recording console: dumps, result lines, boxes, the table, and the reconnect with one repetition.
+// The refused entries and the failures reported at once are shared with RTU (BothLinksOperationsTest.cpp).
 #include <gtest/gtest.h>
 
 #include <map>
@@ -173,43 +174,6 @@ TEST_F(TcpOperationsTest, UnitIdFollowsTheLastSerialAction) {
   EXPECT_TRUE(console.messages.empty());
 }
 
-struct HintCase {
-  const char* name;
-  Handler handler;
-  ControlId field;
-  std::string text;
-  const char* hint;
-};
-void PrintTo(const HintCase& c, std::ostream* os) { *os << c.name; }
-
-class TcpHintTest : public TcpOperationsTest, public ::testing::WithParamInterface<HintCase> {};
-
-// A refused entry shows only its box and sends nothing; the TCP settings were read all the same.
-TEST_P(TcpHintTest, BoxOnlyNothingLoggedNothingSent) {
-  const HintCase& c = GetParam();
-  console.texts[c.field] = c.text;
-  console.spins[ControlId::TcpTimeoutSpin] = 345;
-  c.handler(link, 1, console);
-
-  EXPECT_EQ(console.events, (std::vector<std::string>{Box("Hinweis", c.hint)}));
-  EXPECT_EQ(link.rxTimeoutMs, 345);
-  EXPECT_EQ(link.transactionId, 0);
-  Settle();
-  EXPECT_TRUE(slave.Requests().empty());
-}
-
-const HintCase kHintCases[] = {
-    {"ReadCountZero", TcpReadClicked, ControlId::TcpReadCountField, "0", kCountHint},
-    {"ReadCount126", TcpReadClicked, ControlId::TcpReadCountField, "126", kCountHint},
-    {"ReadCountNoDigits", TcpReadClicked, ControlId::TcpReadCountField, "x", kCountHint},
-    {"ValuesEmpty", TcpWriteManyClicked, ControlId::TcpWriteManyValuesField, "", kMissingHint},
-    {"ValuesBlanksOnly", TcpWriteManyClicked, ControlId::TcpWriteManyValuesField, "  ", kMissingHint},
-    {"ValuesCommasOnly", TcpWriteManyClicked, ControlId::TcpWriteManyValuesField, ", ,", kValueCountHint},
-    {"Values124", TcpWriteManyClicked, ControlId::TcpWriteManyValuesField, k124Values, kValueCountHint},
-};
-
-INSTANTIATE_TEST_SUITE_P(Cases, TcpHintTest, ::testing::ValuesIn(kHintCases), ByName);
-
 TEST(TcpNotConnectedTest, EveryButtonShowsOnlyTheHint) {
   for (Handler handler : {TcpReadClicked, TcpWriteOneClicked, TcpWriteManyClicked}) {
     TcpLink link;
@@ -297,70 +261,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, TcpResyncTest,
                            return std::string(std::get<0>(info.param).name) + "_" +
                                   std::get<1>(info.param).name;
                          });
-
-struct FailureCase {
-  const char* name;
-  Handler handler;
-  Reply reply;
-  const char* message;
-};
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
-
-class TcpFailureTest : public TcpOperationsTest, public ::testing::WithParamInterface<FailureCase> {};
-
-// Faults that do not mean a stream out of step are reported at once: no reconnect, no RX-TCP dump.
-TEST_P(TcpFailureTest, ReportedAtOnceWithoutReconnect) {
-  const FailureCase& c = GetParam();
-  std::vector<ResultRow> earlier{{"0x0009", "9", "$0009", "9"}};
-  console.tables[ControlId::TcpResultTable] = earlier;
-  slave.Script({c.reply});
-  c.handler(link, 1, console);
-
-  const std::vector<Bytes> requests = slave.WaitForRequests(1);
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(console.events,
-            (std::vector<std::string>{Dump("TX-TCP", requests[0]), Log(std::string("! ") + c.message),
-                                      Box("Fehler", c.message)}));
-  EXPECT_EQ(console.tables[ControlId::TcpResultTable], earlier);
-  EXPECT_TRUE(link.IsConnected());
-  Settle();
-  EXPECT_EQ(slave.Requests().size(), 1u);
-  EXPECT_EQ(slave.ConnectionsAccepted(), 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TcpFailureTest,
-    ::testing::Values(
-        FailureCase{
-            "ReadMbapLengthZero", TcpReadClicked, {M::MbapLengthZero}, "TCP: MBAP-Länge unplausibel."},
-        FailureCase{"WriteManyMbapLengthZero",
-                    TcpWriteManyClicked,
-                    {M::MbapLengthZero},
-                    "TCP: MBAP-Länge unplausibel."},
-        FailureCase{"ReadKnownException",
-                    TcpReadClicked,
-                    {M::Exception, 2},
-                    "Modbus-Exception: ILLEGAL DATA ADDRESS (02)"},
-        FailureCase{"WriteOneKnownException",
-                    TcpWriteOneClicked,
-                    {M::Exception, 2},
-                    "Modbus-Exception (FC06): ILLEGAL DATA ADDRESS (02)"},
-        FailureCase{"WriteManyKnownException",
-                    TcpWriteManyClicked,
-                    {M::Exception, 4},
-                    "Modbus-Exception (FC16): SLAVE DEVICE FAILURE (04)"},
-        FailureCase{
-            "ReadBadByteCount", TcpReadClicked, {M::BadByteCount}, "TCP (FC03/04): ByteCount passt nicht."},
-        FailureCase{
-            "ReadOneByteShort", TcpReadClicked, {M::OneByteShort}, "Antwort zu kurz / Timeout (FC03/04)."},
-        FailureCase{"WriteOneOneByteShort",
-                    TcpWriteOneClicked,
-                    {M::OneByteShort},
-                    "TCP (FC06): Unerwartete Antwortlänge."},
-        FailureCase{"WriteManyOneByteExtra",
-                    TcpWriteManyClicked,
-                    {M::OneByteExtra},
-                    "TCP (FC16): Unerwartete Antwortlänge."}), ByName);
 
 struct BadHeaderFault {
   const char* name;
