@@ -12,15 +12,17 @@
 #include <vector>
 
 #include "bench/BenchFigures.h"
-#include "bench/BenchSlave.h"
 #include "modbus/RtuTransactions.h"
 #include "modbus/TcpTransactions.h"
 #include "serial/RtuLink.h"
 #include "tcp/TcpLink.h"
+#include "tests/support/LibmodbusSlave.h"
 
 namespace varnetik::bench {
 
 namespace {
+
+using testing::LibmodbusSlave;
 
 constexpr int kRounds = 2000;
 constexpr int kWarmUpRounds = 50;
@@ -187,14 +189,14 @@ int Main() {
   double tcpRatio = 0.0;
   double rtuRatio = 0.0;
   {
-    BenchSlave slave(BenchSlave::Link::Tcp, 0);
+    LibmodbusSlave slave(LibmodbusSlave::Link::Tcp);
     OurTcpMaster ours(slave.TcpPort(), kOurBlock);
     LibmodbusMaster theirs(modbus_new_tcp("127.0.0.1", slave.TcpPort()), kTheirBlock);
     tcpRatio = CompareOnLink("TCP on 127.0.0.1", ours, theirs);
   }
   {
     // A serial line each: a pseudo-terminal carries one master's conversation.
-    BenchSlave slave(BenchSlave::Link::Rtu, 2);
+    LibmodbusSlave slave(LibmodbusSlave::Link::Rtu, 1, LibmodbusSlave::kAllRegisters, 2);
     OurRtuMaster ours(slave.SerialPath(0), kOurBlock);
     LibmodbusMaster theirs(modbus_new_rtu(slave.SerialPath(1).c_str(), 115200, 'N', 8, 1), kTheirBlock);
     rtuRatio = CompareOnLink("RTU over a pseudo-terminal pair", ours, theirs);

@@ -17,12 +17,14 @@
 #include <vector>
 
 #include "bench/BenchFigures.h"
-#include "bench/BenchSlave.h"
 #include "slave/SlaveServer.h"
+#include "tests/support/LibmodbusSlave.h"
 
 namespace varnetik::bench {
 
 namespace {
+
+using testing::LibmodbusSlave;
 
 constexpr int kClients = 64;
 constexpr int kRounds = 5;
@@ -147,7 +149,7 @@ double MeasureRound(uint16_t port) {
 int Main() {
   std::printf("== Slave TCP throughput\n");
   OurSlave ours;
-  BenchSlave theirs(BenchSlave::Link::Tcp, 0);
+  LibmodbusSlave theirs(LibmodbusSlave::Link::Tcp);
   std::vector<double> ourRates;
   std::vector<double> theirRates;
   for (int round = 0; round < kRounds; ++round) {

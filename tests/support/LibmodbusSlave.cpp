@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,43 +23,33 @@ void Require(bool ok, const char* what) {
 
 }  // namespace
 
-LibmodbusSlave::LibmodbusSlave(Link link, int slaveId, int registerCount)
+LibmodbusSlave::LibmodbusSlave(Link link, int slaveId, int registerCount, int serialLines)
     : link_(link), registerCount_(registerCount) {
-  Require(pipe2(wakePipe_, O_NONBLOCK | O_CLOEXEC) == 0, "pipe2");
+  Require(pipe2(stopPipe_, O_CLOEXEC) == 0, "pipe2");
   mapping_ = modbus_mapping_new(0, 0, registerCount, registerCount);
   Require(mapping_ != nullptr, "modbus_mapping_new");
   if (link_ == Link::Rtu) {
-    // libmodbus only frames and judges here; the bytes go through the pseudo-terminal's master side.
-    context_ = modbus_new_rtu(pty_.Path().c_str(), 9600, 'N', 8, 1);
+    for (int line = 0; line < serialLines; ++line) lines_.push_back(std::make_unique<PtyPair>());
+    // libmodbus only frames and judges here; the bytes go through the master sides handed to it.
+    context_ = modbus_new_rtu(lines_.front()->Path().c_str(), 9600, 'N', 8, 1);
     Require(context_ != nullptr, "modbus_new_rtu");
     modbus_set_slave(context_, slaveId);
-    modbus_set_socket(context_, pty_.MasterFd());
-    thread_ = std::thread([this] { ServeSerial(); });
-    return;
+  } else {
+    OpenTcpListener();
+    context_ = modbus_new_tcp("127.0.0.1", tcpPort_);
+    Require(context_ != nullptr, "modbus_new_tcp");
   }
-  listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  Require(listenFd_ >= 0, "socket");
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  Require(bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0, "bind");
-  Require(listen(listenFd_, 4) == 0, "listen");
-  socklen_t size = sizeof address;
-  getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size);
-  tcpPort_ = ntohs(address.sin_port);
-  context_ = modbus_new_tcp("127.0.0.1", tcpPort_);
-  Require(context_ != nullptr, "modbus_new_tcp");
-  thread_ = std::thread([this] { ServeTcp(); });
+  thread_ = std::thread([this] { Serve(); });
 }
 
 LibmodbusSlave::~LibmodbusSlave() {
-  [[maybe_unused]] ssize_t ignored = write(wakePipe_[1], "x", 1);
+  [[maybe_unused]] ssize_t ignored = write(stopPipe_[1], "x", 1);
   thread_.join();
   modbus_free(context_);
   modbus_mapping_free(mapping_);
-  if (listenFd_ >= 0) close(listenFd_);
-  close(wakePipe_[0]);
-  close(wakePipe_[1]);
+  for (int fd : {listenFd_, stopPipe_[0], stopPipe_[1]}) {
+    if (fd >= 0) close(fd);
+  }
 }
 
 void LibmodbusSlave::SetHolding(uint16_t start, const std::vector<uint16_t>& values) {
@@ -91,40 +82,58 @@ std::vector<uint16_t> LibmodbusSlave::Load(const uint16_t* table, uint16_t start
   return values;
 }
 
-bool LibmodbusSlave::WaitReadable(int fd) const {
-  pollfd fds[2] = {{wakePipe_[0], POLLIN, 0}, {fd, POLLIN, 0}};
-  while (poll(fds, 2, -1) < 0) {
-  }
-  return fds[0].revents == 0;
+void LibmodbusSlave::OpenTcpListener() {
+  listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  Require(listenFd_ >= 0, "socket");
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  Require(bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0, "bind");
+  // The throughput benchmark connects many clients at once.
+  Require(listen(listenFd_, 64) == 0, "listen");
+  socklen_t size = sizeof address;
+  getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size);
+  tcpPort_ = ntohs(address.sin_port);
 }
 
-void LibmodbusSlave::AnswerOne(int fd) {
+bool LibmodbusSlave::AnswerOne(int fd) {
+  modbus_set_socket(context_, fd);
   uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
-  int length = modbus_receive(context_, query);
+  const int length = modbus_receive(context_, query);
   if (length > 0) {
     std::lock_guard lock(mutex_);
     modbus_reply(context_, query, length, mapping_);
-  } else if (length < 0 && link_ == Link::Tcp) {
-    close(fd);
-    modbus_set_socket(context_, -1);
   }
+  return length >= 0 || link_ == Link::Rtu;
 }
 
-void LibmodbusSlave::ServeSerial() {
-  while (WaitReadable(pty_.MasterFd())) AnswerOne(pty_.MasterFd());
-}
-
-void LibmodbusSlave::ServeTcp() {
-  while (WaitReadable(listenFd_)) {
-    int client = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) continue;
-    modbus_set_socket(context_, client);
-    while (modbus_get_socket(context_) == client) {
-      if (!WaitReadable(client)) {
-        close(client);
-        return;
+void LibmodbusSlave::Serve() {
+  // Entry 0 is the stop pipe; then the listener (TCP) and the connections, or the serial lines.
+  std::vector<pollfd> watched{{stopPipe_[0], POLLIN, 0}};
+  if (listenFd_ >= 0) watched.push_back({listenFd_, POLLIN, 0});
+  for (const auto& line : lines_) watched.push_back({line->MasterFd(), POLLIN, 0});
+  for (;;) {
+    if (poll(watched.data(), watched.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (watched[0].revents != 0) break;
+    for (size_t k = 1; k < watched.size(); ++k) {
+      if (watched[k].revents == 0) continue;
+      if (watched[k].fd == listenFd_) {
+        const int client = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client >= 0) watched.push_back({client, POLLIN, 0});
+      } else if (!AnswerOne(watched[k].fd)) {
+        close(watched[k].fd);
+        watched[k].fd = -1;  // poll skips it from now on
       }
-      AnswerOne(client);
+      watched[k].revents = 0;
+    }
+  }
+  // The serial lines belong to their pairs; the connections are closed here.
+  if (link_ == Link::Tcp) {
+    for (size_t k = 2; k < watched.size(); ++k) {
+      if (watched[k].fd >= 0) close(watched[k].fd);
     }
   }
 }
