@@ -20,10 +20,12 @@
 #include "app/Captions.h"
 #include "app/WindowFont.h"
 #include "tests/app/ShellHarness.h"
+#include "tests/support/CaseNames.h"
 
 namespace varnetik {
 namespace {
 
+using testing::ByName;
 using testing::ShellHarness;
 
 std::string Describe(const Caption& c) {
@@ -98,7 +100,7 @@ TEST_P(WindowFontChoice, KeepsTheFamilyAtTheLargestSizeThatFitsEveryCaption) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, WindowFontChoice, ::testing::ValuesIn(kDesktops),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ByName);
 
 enum class Kind { Label, Button, GroupTitle, ListEntry, TabTitle, ColumnTitle };
 

@@ -15,11 +15,13 @@
 #include <filesystem>
 
 #include "app/SafeFileWrite.h"
+#include "tests/support/CaseNames.h"
 
 namespace varnetik {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ByName;
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -193,7 +195,7 @@ const UnprivilegedCase kUnprivilegedCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SafeFileWriteUnprivileged, ::testing::ValuesIn(kUnprivilegedCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ByName);
 
 }  // namespace
 }  // namespace varnetik

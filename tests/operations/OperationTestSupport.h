@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/CaseNames.h"
 #include "tests/support/SlaveFrames.h"
 
 namespace varnetik::testing {
@@ -36,9 +37,6 @@ inline std::string Box(const std::string& title, const std::string& text) {
 inline constexpr const char* kCountHint = "Anzahl muss 1..125 sein.";
 inline constexpr const char* kMissingHint = "Bitte Werte angeben (z. B. 10,20,30).";
 inline constexpr const char* kValueCountHint = "Anzahl Werte muss 1..123 sein.";
-
-// Names a parameterised case after the name field of its row.
-inline constexpr auto ByName = [](const auto& info) { return std::string(info.param.name); };
 
 inline uint16_t TransactionIdOf(const Bytes& adu) { return static_cast<uint16_t>(adu[0] << 8 | adu[1]); }
 

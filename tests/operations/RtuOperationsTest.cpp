@@ -249,7 +249,7 @@ struct DetailCase {
   int count;
   std::vector<int> itemsPerLine;
 };
-void PrintTo(const DetailCase& c, std::ostream* os) { *os << c.count; }
+void PrintTo(const DetailCase& c, std::ostream* os) { *os << "Values" << c.count; }
 
 std::vector<int> ItemsPerLineOf123() {
   std::vector<int> items(20, 6);

@@ -20,10 +20,12 @@
 #include "serial/SerialPort.h"
 #include "tests/serial/OtherProcess.h"
 #include "tests/serial/TerminalPair.h"
+#include "tests/support/CaseNames.h"
 
 namespace varnetik {
 namespace {
 
+using testing::ByName;
 using testing::ElapsedMs;
 using testing::OtherProcess;
 using testing::TerminalPair;
@@ -249,7 +251,7 @@ TEST_P(SerialPortInUseTest, OpensOnlyAPortNoOtherProgramUses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SerialPortInUseTest, ::testing::ValuesIn(kInUseCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ByName);
 
 TEST(SerialPortTest, MissingDeviceAndNonTerminalAreNotOpened) {
   EXPECT_FALSE(SerialPort().Open("/dev/varnetik-no-such-port", k9600, 64, 64));
@@ -342,7 +344,7 @@ TEST_P(SerialPortOwnershipTest, OnlyTheLastOwnerReachesTheLineAndItsGoingFreesIt
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SerialPortOwnershipTest, ::testing::ValuesIn(kFateCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ByName);
 
 TEST(SerialPortTest, WriteGivesUpAtItsBoundWhenTheLineTakesNothing) {
   TerminalPair pair;  // the master never reads, so the kernel's buffers fill up

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/slave/SlaveProcess.h"
+#include "tests/support/CaseNames.h"
 
 namespace varnetik::testing {
 namespace {
@@ -218,7 +219,7 @@ const FaultCase kFaultCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlaveFaultTest, ::testing::ValuesIn(kFaultCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ByName);
 
 }  // namespace
 }  // namespace varnetik::testing

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/slave/SlaveProcess.h"
+#include "tests/support/CaseNames.h"
 
 namespace varnetik::testing {
 namespace {
@@ -55,7 +56,7 @@ const ArgumentCase kArgumentCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlaveArgumentTest, ::testing::ValuesIn(kArgumentCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ByName);
 
 TEST(SlaveProgramTest, AddressInUseIsAnOpenFailure) {
   SlaveProcess first({"--listen", "127.0.0.1:0", "--quiet"});
@@ -64,7 +65,13 @@ TEST(SlaveProgramTest, AddressInUseIsAnOpenFailure) {
   EXPECT_NE(second.err.find("cannot listen on 127.0.0.1:"), std::string::npos) << second.err;
 }
 
-class SlaveSignalTest : public ::testing::TestWithParam<int> {};
+struct SignalCase {
+  const char* name;
+  int number;
+};
+void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
+
+class SlaveSignalTest : public ::testing::TestWithParam<SignalCase> {};
 
 // The pseudo-terminal goes with the slave, and a master that had it open sees the line end.
 TEST_P(SlaveSignalTest, StopsCleanlyAndRemovesThePseudoTerminal) {
@@ -72,15 +79,15 @@ TEST_P(SlaveSignalTest, StopsCleanlyAndRemovesThePseudoTerminal) {
   modbus_t* master = RtuMaster(slave.PtyPath());
   uint16_t value = 0;
   ASSERT_EQ(modbus_read_registers(master, 0, 1, &value), 1);
-  EXPECT_EQ(slave.Stop(GetParam()), 0);
+  EXPECT_EQ(slave.Stop(GetParam().number), 0);
   struct stat info {};
   EXPECT_NE(stat(slave.PtyPath().c_str(), &info), 0) << slave.PtyPath() << " is still there";
   EXPECT_EQ(modbus_read_registers(master, 0, 1, &value), -1);
   CloseMaster(master);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, SlaveSignalTest, ::testing::Values(SIGINT, SIGTERM),
-                         [](const auto& info) { return std::string(info.param == SIGINT ? "Sigint" : "Sigterm"); });
+INSTANTIATE_TEST_SUITE_P(Signals, SlaveSignalTest,
+                         ::testing::Values(SignalCase{"Sigint", SIGINT}, SignalCase{"Sigterm", SIGTERM}), ByName);
 
 // RTU requests for another id are ignored as on a bus; TCP ones get exception 0B, unit 255 is answered.
 struct UnitCase {
@@ -118,7 +125,7 @@ const UnitCase kUnitCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlaveUnitTest, ::testing::ValuesIn(kUnitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ByName);
 
 std::string FileText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -187,7 +194,7 @@ const CsvCase kCsvCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlaveCsvRefusalTest, ::testing::ValuesIn(kCsvCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ByName);
 
 // The faults that random=SEED draws for twelve RTU requests, as the slave's log names them.
 std::vector<std::string> DrawnFaults(const std::string& mode) {
