@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "modbus/OperatorConsole.h"
+#include "operator/OperatorConsole.h"
 
 class QComboBox;
 class QGroupBox;

@@ -5,7 +5,7 @@
 #include "app/ResultTable.h"
 #include "app/SafeFileWrite.h"
 #include "app/UserDialogs.h"
-#include "modbus/OperatorConsole.h"
+#include "operator/OperatorConsole.h"
 
 namespace varnetik {
 

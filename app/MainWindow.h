@@ -13,7 +13,7 @@
 #include "app/InfoWindow.h"
 #include "app/ShellConfig.h"
 #include "app/TableMenu.h"
-#include "modbus/OperatorConsole.h"
+#include "operator/OperatorConsole.h"
 
 class QPushButton;
 

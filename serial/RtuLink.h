@@ -5,8 +5,8 @@
 #include <string>
 
 #include "modbus/Frames.h"
-#include "modbus/OperatorConsole.h"
 #include "modbus/RtuTransactions.h"
+#include "operator/OperatorConsole.h"
 #include "serial/LineSettings.h"
 #include "serial/SerialPort.h"
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "modbus/OperatorConsole.h"
 #include "modbus/TcpTransactions.h"
+#include "operator/OperatorConsole.h"
 #include "tcp/Socket.h"
 
 namespace varnetik {

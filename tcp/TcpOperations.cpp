@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "modbus/Frames.h"
-#include "modbus/OperationEntries.h"
-#include "modbus/OperationTexts.h"
 #include "modbus/TcpTransactions.h"
+#include "operator/OperationEntries.h"
+#include "operator/OperationTexts.h"
 
 namespace varnetik {
 namespace {

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "modbus/OperatorConsole.h"
 #include "modbus/ResultCode.h"
+#include "operator/OperatorConsole.h"
 
 namespace varnetik {
 
