@@ -16,6 +16,7 @@
 
 #include "app/ControlFactory.h"
 #include "app/InfoWindow.h"
+#include "app/JpegDecoder.h"
 #include "app/LogStamp.h"
 #include "app/LogView.h"
 #include "app/MainWindowLayout.h"
@@ -29,6 +30,8 @@
 #include "app/WindowFont.h"
 #include "serial/LineSettings.h"
 #include "serial/PortScan.h"
+#include "serial/RtuButtons.h"
+#include "tcp/TcpButtons.h"
 
 namespace varnetik {
 

@@ -89,7 +89,7 @@ class MainWindow : public QMainWindow, public OperatorConsole {
     return control;
   }
 
-  // Defined in Dispatch.cpp: the one place where events meet their handlers.
+  // Defined in MainWindowDispatch.cpp: the one place where events meet their handlers.
   void ConnectHandlers();
   void ConnectMenuItem(QAction& action);
   void DispatchMenuItem(int item);

@@ -1,9 +1,9 @@
-// The settings row of the serial side, the "Verbinden" and "Trennen" buttons and the status text.
+#include "serial/RtuButtons.h"
+
 #include <string>
 
 #include "modbus/InputParsing.h"
 #include "serial/LineSettings.h"
-#include "serial/RtuLink.h"
 
 namespace varnetik {
 

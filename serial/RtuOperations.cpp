@@ -8,6 +8,7 @@
 #include "modbus/RtuTransactions.h"
 #include "operator/OperationEntries.h"
 #include "operator/OperationTexts.h"
+#include "serial/RtuButtons.h"
 
 namespace varnetik {
 namespace {

@@ -1,7 +1,8 @@
+#include "tcp/TcpButtons.h"
+
 #include <string>
 
 #include "modbus/InputParsing.h"
-#include "tcp/TcpLink.h"
 
 namespace varnetik {
 

@@ -10,6 +10,7 @@
 #include "modbus/TcpTransactions.h"
 #include "operator/OperationEntries.h"
 #include "operator/OperationTexts.h"
+#include "tcp/TcpButtons.h"
 
 namespace varnetik {
 namespace {

@@ -14,6 +14,7 @@
 
 #include "modbus/Frames.h"
 #include "operator/OperationTexts.h"
+#include "tcp/TcpButtons.h"
 #include "tcp/TcpLink.h"
 #include "tcp/TcpOperations.h"
 #include "tests/soak/DefinedCodes.h"
