@@ -46,10 +46,10 @@ void ExportCsv(const ResultTable& table, OperatorConsole& console, UserDialogs& 
       console.LogLine("CSV gespeichert: " + path.toStdString());
       return;
     case WriteOutcome::CannotCreate:
-      console.ShowMessage("Fehler", "Datei konnte nicht erstellt werden.");
+      console.ShowMessage(kErrorTitle, "Datei konnte nicht erstellt werden.");
       return;
     case WriteOutcome::WriteFailed:
-      console.ShowMessage("Fehler", "Datei konnte nicht geschrieben werden.");
+      console.ShowMessage(kErrorTitle, "Datei konnte nicht geschrieben werden.");
       return;
   }
 }

@@ -11,9 +11,7 @@
 
 namespace varnetik {
 
-// Box titles and the hints shown for entries out of range.
-inline constexpr const char* kHintTitle = "Hinweis";
-inline constexpr const char* kErrorTitle = "Fehler";
+// The hints shown for entries out of range.
 inline constexpr const char* kReadCountHint = "Anzahl muss 1..125 sein.";
 inline constexpr const char* kValuesMissingHint = "Bitte Werte angeben (z. B. 10,20,30).";
 inline constexpr const char* kValueCountHint = "Anzahl Werte muss 1..123 sein.";

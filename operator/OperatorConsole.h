@@ -62,6 +62,11 @@ struct ResultRow {
   bool operator==(const ResultRow&) const = default;
 };
 
+// Titles of the boxes ShowMessage opens: a hint asks for a different entry or step, an error reports a
+// failure.
+inline constexpr const char* kHintTitle = "Hinweis";
+inline constexpr const char* kErrorTitle = "Fehler";
+
 class OperatorConsole {
  public:
   virtual ~OperatorConsole() = default;
