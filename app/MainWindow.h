@@ -88,6 +88,9 @@ class MainWindow : public QMainWindow, public OperatorConsole {
     controls_[id] = control;
     return control;
   }
+  // A text field kept under id, with its caption before it as the caption's buddy.
+  void AddCaptionedField(QWidget* parent, const QRect& captionGeometry, const QString& caption, ControlId id,
+                         const QRect& geometry, const QString& text);
 
   // Defined in MainWindowDispatch.cpp: the one place where events meet their handlers.
   void ConnectHandlers();
