@@ -6,59 +6,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <string_view>
 
 namespace varnetik {
 
 namespace {
-
-struct NamedId {
-  ControlId id;
-  const char* name;
-};
-
-constexpr NamedId kControlNames[] = {
-    {ControlId::PortCombo, "PortCombo"},
-    {ControlId::BaudCombo, "BaudCombo"},
-    {ControlId::ParityCombo, "ParityCombo"},
-    {ControlId::DataBitsCombo, "DataBitsCombo"},
-    {ControlId::StopBitsCombo, "StopBitsCombo"},
-    {ControlId::SlaveIdSpin, "SlaveIdSpin"},
-    {ControlId::RtuTimeoutSpin, "RtuTimeoutSpin"},
-    {ControlId::ScanButton, "ScanButton"},
-    {ControlId::RtuConnectButton, "RtuConnectButton"},
-    {ControlId::RtuDisconnectButton, "RtuDisconnectButton"},
-    {ControlId::OperationTabs, "OperationTabs"},
-    {ControlId::RtuReadTypeCombo, "RtuReadTypeCombo"},
-    {ControlId::RtuReadStartField, "RtuReadStartField"},
-    {ControlId::RtuReadCountField, "RtuReadCountField"},
-    {ControlId::RtuReadButton, "RtuReadButton"},
-    {ControlId::RtuResultTable, "RtuResultTable"},
-    {ControlId::RtuWriteAddressField, "RtuWriteAddressField"},
-    {ControlId::RtuWriteValueField, "RtuWriteValueField"},
-    {ControlId::RtuWriteOneButton, "RtuWriteOneButton"},
-    {ControlId::RtuWriteManyStartField, "RtuWriteManyStartField"},
-    {ControlId::RtuWriteManyValuesField, "RtuWriteManyValuesField"},
-    {ControlId::RtuWriteManyButton, "RtuWriteManyButton"},
-    {ControlId::LogList, "LogList"},
-    {ControlId::LogoPicture, "LogoPicture"},
-    {ControlId::ClearLogButton, "ClearLogButton"},
-    {ControlId::TcpHostField, "TcpHostField"},
-    {ControlId::TcpPortField, "TcpPortField"},
-    {ControlId::TcpTimeoutSpin, "TcpTimeoutSpin"},
-    {ControlId::TcpConnectButton, "TcpConnectButton"},
-    {ControlId::TcpDisconnectButton, "TcpDisconnectButton"},
-    {ControlId::TcpReadTypeCombo, "TcpReadTypeCombo"},
-    {ControlId::TcpReadStartField, "TcpReadStartField"},
-    {ControlId::TcpReadCountField, "TcpReadCountField"},
-    {ControlId::TcpReadButton, "TcpReadButton"},
-    {ControlId::TcpResultTable, "TcpResultTable"},
-    {ControlId::TcpWriteAddressField, "TcpWriteAddressField"},
-    {ControlId::TcpWriteValueField, "TcpWriteValueField"},
-    {ControlId::TcpWriteOneButton, "TcpWriteOneButton"},
-    {ControlId::TcpWriteManyStartField, "TcpWriteManyStartField"},
-    {ControlId::TcpWriteManyValuesField, "TcpWriteManyValuesField"},
-    {ControlId::TcpWriteManyButton, "TcpWriteManyButton"},
-};
 
 void Place(QWidget* control, ControlId id, const QRect& geometry) {
   control->setObjectName(ControlName(id));
@@ -68,10 +20,8 @@ void Place(QWidget* control, ControlId id, const QRect& geometry) {
 }  // namespace
 
 QString ControlName(ControlId id) {
-  for (const NamedId& entry : kControlNames) {
-    if (entry.id == id) return QString::fromLatin1(entry.name);
-  }
-  return QString();
+  const std::string_view name = ControlIdName(id);
+  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
 QLabel* MakeLabel(QWidget* parent, const QRect& geometry, const QString& text) {

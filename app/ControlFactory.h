@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "modbus/OperatorConsole.h"
+#include "operator/ControlId.h"
 
 class QComboBox;
 class QGroupBox;
@@ -18,7 +18,7 @@ class QWidget;
 
 namespace varnetik {
 
-// Qt object name of a control: its name in the id table, e.g. "PortCombo".
+// Qt object name of a control: its enumerator's name, e.g. "PortCombo".
 QString ControlName(ControlId id);
 
 QLabel* MakeLabel(QWidget* parent, const QRect& geometry, const QString& text);

@@ -5,7 +5,7 @@
 #include "app/ResultTable.h"
 #include "app/SafeFileWrite.h"
 #include "app/UserDialogs.h"
-#include "modbus/OperatorConsole.h"
+#include "operator/OperatorConsole.h"
 
 namespace varnetik {
 
@@ -46,10 +46,10 @@ void ExportCsv(const ResultTable& table, OperatorConsole& console, UserDialogs& 
       console.LogLine("CSV gespeichert: " + path.toStdString());
       return;
     case WriteOutcome::CannotCreate:
-      console.ShowMessage("Fehler", "Datei konnte nicht erstellt werden.");
+      console.ShowMessage(kErrorTitle, "Datei konnte nicht erstellt werden.");
       return;
     case WriteOutcome::WriteFailed:
-      console.ShowMessage("Fehler", "Datei konnte nicht geschrieben werden.");
+      console.ShowMessage(kErrorTitle, "Datei konnte nicht geschrieben werden.");
       return;
   }
 }

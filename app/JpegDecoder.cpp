@@ -1,11 +1,11 @@
 // JPEG decoding through libjpeg's own API. libjpeg reports fatal errors by calling error_exit, which by
 // default ends the process; ours jumps back here instead, so a damaged picture is merely left out.
+#include "app/JpegDecoder.h"
+
 #include <csetjmp>
 #include <cstdio>
 
 #include <jpeglib.h>
-
-#include "app/Pictures.h"
 
 namespace varnetik {
 

@@ -16,6 +16,7 @@
 
 #include "app/ControlFactory.h"
 #include "app/InfoWindow.h"
+#include "app/JpegDecoder.h"
 #include "app/LogStamp.h"
 #include "app/LogView.h"
 #include "app/MainWindowLayout.h"
@@ -29,6 +30,8 @@
 #include "app/WindowFont.h"
 #include "serial/LineSettings.h"
 #include "serial/PortScan.h"
+#include "serial/RtuButtons.h"
+#include "tcp/TcpButtons.h"
 
 namespace varnetik {
 
@@ -146,14 +149,18 @@ void MainWindow::SetFirstRowTooltips() {
   for (const auto& [id, tip] : tips) Control(id)->setToolTip(QString::fromUtf8(tip));
 }
 
+void MainWindow::AddCaptionedField(QWidget* parent, const QRect& captionGeometry, const QString& caption,
+                                   ControlId id, const QRect& geometry, const QString& text) {
+  QLabel* label = MakeLabel(parent, captionGeometry, caption);
+  label->setBuddy(Keep(id, MakeTextField(parent, id, geometry, text)));
+}
+
 void MainWindow::BuildTcpRow() {
-  QLabel* label = MakeLabel(area_, {10, 62, 80, 16}, QStringLiteral("TCP Host/IP"));
-  label->setBuddy(Keep(ControlId::TcpHostField,
-                       MakeTextField(area_, ControlId::TcpHostField, {10, 80, 210, 24}, Text(state_.tcp.host))));
-  label = MakeLabel(area_, {230, 62, 50, 16}, QStringLiteral("Port"));
-  label->setBuddy(Keep(ControlId::TcpPortField, MakeTextField(area_, ControlId::TcpPortField, {230, 80, 80, 24},
-                                                              QString::number(state_.tcp.port))));
-  label = MakeLabel(area_, {320, 62, 90, 16}, QStringLiteral("Timeout (ms)"));
+  AddCaptionedField(area_, {10, 62, 80, 16}, QStringLiteral("TCP Host/IP"), ControlId::TcpHostField,
+                    {10, 80, 210, 24}, Text(state_.tcp.host));
+  AddCaptionedField(area_, {230, 62, 50, 16}, QStringLiteral("Port"), ControlId::TcpPortField, {230, 80, 80, 24},
+                    QString::number(state_.tcp.port));
+  QLabel* label = MakeLabel(area_, {320, 62, 90, 16}, QStringLiteral("Timeout (ms)"));
   label->setBuddy(Keep(ControlId::TcpTimeoutSpin, MakeSpinBox(area_, ControlId::TcpTimeoutSpin, {320, 80, 80, 24}, 50,
                                                               5000, static_cast<int>(state_.tcp.rxTimeoutMs))));
   Keep(ControlId::TcpConnectButton,
@@ -178,12 +185,12 @@ QWidget* MainWindow::BuildReadPage(bool serial) {
   QLabel* label = MakeLabel(page, {20, 12, 80, 20}, QStringLiteral("Typ:"));
   const ControlId type = id(ControlId::RtuReadTypeCombo, ControlId::TcpReadTypeCombo);
   label->setBuddy(Keep(type, MakeDropDownList(page, type, {140, 10, 150, 24}, {"Holding (FC 03)", "Input (FC 04)"}, 0)));
-  label = MakeLabel(page, {20, 44, 110, 20}, QStringLiteral("Startadresse (dez.):"));
-  const ControlId start = id(ControlId::RtuReadStartField, ControlId::TcpReadStartField);
-  label->setBuddy(Keep(start, MakeTextField(page, start, {140, 40, 120, 24}, QStringLiteral("0"))));
-  label = MakeLabel(page, {300, 44, 60, 20}, QStringLiteral("Anzahl:"));
-  const ControlId count = id(ControlId::RtuReadCountField, ControlId::TcpReadCountField);
-  label->setBuddy(Keep(count, MakeTextField(page, count, {360, 40, 80, 24}, QStringLiteral("2"))));
+  AddCaptionedField(page, {20, 44, 110, 20}, QStringLiteral("Startadresse (dez.):"),
+                    id(ControlId::RtuReadStartField, ControlId::TcpReadStartField), {140, 40, 120, 24},
+                    QStringLiteral("0"));
+  AddCaptionedField(page, {300, 44, 60, 20}, QStringLiteral("Anzahl:"),
+                    id(ControlId::RtuReadCountField, ControlId::TcpReadCountField), {360, 40, 80, 24},
+                    QStringLiteral("2"));
   const ControlId read = id(ControlId::RtuReadButton, ControlId::TcpReadButton);
   Keep(read, MakeButton(page, read, {460, 40, 90, 24}, QStringLiteral("Lesen")));
   const ControlId tableId = id(ControlId::RtuResultTable, ControlId::TcpResultTable);
@@ -197,22 +204,22 @@ QWidget* MainWindow::BuildWritePage(bool serial) {
   auto* page = new QWidget(tabs_);
   const auto id = [serial](ControlId rtu, ControlId tcp) { return serial ? rtu : tcp; };
   MakeGroupFrame(page, {20, 10, 650, 110}, QStringLiteral("Einzelnes Register (FC 06)"));
-  QLabel* label = MakeLabel(page, {35, 40, 100, 20}, QStringLiteral("Adresse (dez.):"));
-  const ControlId address = id(ControlId::RtuWriteAddressField, ControlId::TcpWriteAddressField);
-  label->setBuddy(Keep(address, MakeTextField(page, address, {140, 36, 120, 24}, QStringLiteral("0"))));
-  label = MakeLabel(page, {285, 40, 60, 20}, QStringLiteral("Wert:"));
-  const ControlId value = id(ControlId::RtuWriteValueField, ControlId::TcpWriteValueField);
-  label->setBuddy(Keep(value, MakeTextField(page, value, {365, 36, 100, 24}, QStringLiteral("0"))));
+  AddCaptionedField(page, {35, 40, 100, 20}, QStringLiteral("Adresse (dez.):"),
+                    id(ControlId::RtuWriteAddressField, ControlId::TcpWriteAddressField), {140, 36, 120, 24},
+                    QStringLiteral("0"));
+  AddCaptionedField(page, {285, 40, 60, 20}, QStringLiteral("Wert:"),
+                    id(ControlId::RtuWriteValueField, ControlId::TcpWriteValueField), {365, 36, 100, 24},
+                    QStringLiteral("0"));
   const ControlId one = id(ControlId::RtuWriteOneButton, ControlId::TcpWriteOneButton);
   Keep(one, MakeButton(page, one, {520, 36, 120, 24}, QStringLiteral("Schreiben")));
 
   MakeGroupFrame(page, {20, 140, 650, 110}, QStringLiteral("Mehrere Register (FC 16)"));
-  label = MakeLabel(page, {35, 170, 120, 20}, QStringLiteral("Startadresse (dez.):"));
-  const ControlId start = id(ControlId::RtuWriteManyStartField, ControlId::TcpWriteManyStartField);
-  label->setBuddy(Keep(start, MakeTextField(page, start, {140, 166, 120, 24}, QStringLiteral("0"))));
-  label = MakeLabel(page, {285, 170, 80, 20}, QStringLiteral("Werte (CSV):"));
-  const ControlId values = id(ControlId::RtuWriteManyValuesField, ControlId::TcpWriteManyValuesField);
-  label->setBuddy(Keep(values, MakeTextField(page, values, {365, 166, 130, 24}, QStringLiteral("10,20,30"))));
+  AddCaptionedField(page, {35, 170, 120, 20}, QStringLiteral("Startadresse (dez.):"),
+                    id(ControlId::RtuWriteManyStartField, ControlId::TcpWriteManyStartField), {140, 166, 120, 24},
+                    QStringLiteral("0"));
+  AddCaptionedField(page, {285, 170, 80, 20}, QStringLiteral("Werte (CSV):"),
+                    id(ControlId::RtuWriteManyValuesField, ControlId::TcpWriteManyValuesField), {365, 166, 130, 24},
+                    QStringLiteral("10,20,30"));
   const ControlId many = id(ControlId::RtuWriteManyButton, ControlId::TcpWriteManyButton);
   Keep(many, MakeButton(page, many, {520, 166, 120, 24}, QStringLiteral("Schreiben")));
   return page;

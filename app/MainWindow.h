@@ -13,7 +13,7 @@
 #include "app/InfoWindow.h"
 #include "app/ShellConfig.h"
 #include "app/TableMenu.h"
-#include "modbus/OperatorConsole.h"
+#include "operator/OperatorConsole.h"
 
 class QPushButton;
 
@@ -88,8 +88,11 @@ class MainWindow : public QMainWindow, public OperatorConsole {
     controls_[id] = control;
     return control;
   }
+  // A text field kept under id, with its caption before it as the caption's buddy.
+  void AddCaptionedField(QWidget* parent, const QRect& captionGeometry, const QString& caption, ControlId id,
+                         const QRect& geometry, const QString& text);
 
-  // Defined in Dispatch.cpp: the one place where events meet their handlers.
+  // Defined in MainWindowDispatch.cpp: the one place where events meet their handlers.
   void ConnectHandlers();
   void ConnectMenuItem(QAction& action);
   void DispatchMenuItem(int item);

@@ -18,8 +18,6 @@ bool IconFilePasses(const QByteArray& file);
 // The icon of the first image, or a null icon when the file fails its checks or does not decode.
 QIcon IconFromFile(const QByteArray& file);
 
-// Decoded with libjpeg directly; null on any error or warning.
-QImage DecodeJpeg(const QByteArray& file);
 // Decoded with Qt's GIF reader; null on failure.
 QImage DecodeGif(const QByteArray& file);
 

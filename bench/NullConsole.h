@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "modbus/OperatorConsole.h"
+#include "operator/OperatorConsole.h"
 
 namespace varnetik::bench {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "modbus/OperatorConsole.h"
+#include "operator/OperatorConsole.h"
 #include "serial/RtuLink.h"
 
 namespace varnetik {

@@ -1,9 +1,9 @@
-// The settings row of the serial side, the "Verbinden" and "Trennen" buttons and the status text.
+#include "serial/RtuButtons.h"
+
 #include <string>
 
 #include "modbus/InputParsing.h"
 #include "serial/LineSettings.h"
-#include "serial/RtuLink.h"
 
 namespace varnetik {
 
@@ -23,14 +23,14 @@ void RtuReadSettings(RtuLink& link, uint8_t& slaveId, const OperatorConsole& con
 void RtuConnectClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& console) {
   RtuReadSettings(link, slaveId, console);
   if (link.portName.empty()) {
-    console.ShowMessage("Hinweis", "Bitte einen Port wählen/eingeben.");
+    console.ShowMessage(kHintTitle, "Bitte einen Port wählen/eingeben.");
     return;
   }
   if (link.RtuOpenPort()) {
     console.LogLine("Port geöffnet: " + link.portName);
   } else {
     console.LogLine("Konnte Port nicht öffnen: " + link.portName);
-    console.ShowMessage("Fehler", "Port konnte nicht geöffnet werden.");
+    console.ShowMessage(kErrorTitle, "Port konnte nicht geöffnet werden.");
   }
   console.ShowLinkStatus();
 }

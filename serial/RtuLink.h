@@ -1,11 +1,10 @@
-// The serial link record, its port operations, the exchange primitive and the two port buttons.
+// The serial link record: its settings, its port operations and the exchange primitive.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "modbus/Frames.h"
-#include "modbus/OperatorConsole.h"
 #include "modbus/RtuTransactions.h"
 #include "serial/LineSettings.h"
 #include "serial/SerialPort.h"
@@ -49,16 +48,5 @@ class RtuLink : public RtuExchanger {
     return RtuTransactionContext{*this, txFrame, rxFrame, slaveId, rxTimeoutMs};
   }
 };
-
-// Copies the serial row, SlaveIdSpin and RtuTimeoutSpin into the link and slaveId; re-applies the
-// timeouts to an open port.
-void RtuReadSettings(RtuLink& link, uint8_t& slaveId, const OperatorConsole& console);
-
-// "Verbinden" and "Trennen".
-void RtuConnectClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& console);
-void RtuDisconnectClicked(RtuLink& link, OperatorConsole& console);
-
-// Status-bar field 0: "RTU: getrennt" or "RTU: verbunden (COM3 @ 9600 8N1)".
-std::string RtuStatusText(const RtuLink& link);
 
 }  // namespace varnetik

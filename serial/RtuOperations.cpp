@@ -5,9 +5,10 @@
 #include <thread>
 #include <vector>
 
-#include "modbus/OperationEntries.h"
-#include "modbus/OperationTexts.h"
 #include "modbus/RtuTransactions.h"
+#include "operator/OperationEntries.h"
+#include "operator/OperationTexts.h"
+#include "serial/RtuButtons.h"
 
 namespace varnetik {
 namespace {

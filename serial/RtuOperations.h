@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "modbus/OperatorConsole.h"
+#include "operator/OperatorConsole.h"
 #include "serial/RtuLink.h"
 
 namespace varnetik {

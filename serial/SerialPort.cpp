@@ -98,23 +98,6 @@ int Descriptor(intptr_t handle) { return static_cast<int>(handle); }
 
 }  // namespace
 
-SerialPort::~SerialPort() { Close(); }
-
-SerialPort::SerialPort(SerialPort&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)),
-      lock_(std::move(other.lock_)),
-      timeouts_(std::exchange(other.timeouts_, {})) {}
-
-SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-    lock_ = std::move(other.lock_);
-    timeouts_ = std::exchange(other.timeouts_, {});
-  }
-  return *this;
-}
-
 bool SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t /*rxQueueSize*/,
                       int64_t /*txQueueSize*/, const PortClaimRules& rules) {
   // First, because the port asked for may be the one held.
@@ -138,11 +121,6 @@ bool SerialPort::Open(const std::string& portName, const LineSettings& line, int
   lock_ = std::move(portLock);
   timeouts_ = PortTimeouts{};
   return true;
-}
-
-bool SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
-                      int64_t txQueueSize) {
-  return Open(portName, line, rxQueueSize, txQueueSize, PortClaimRules{});
 }
 
 bool SerialPort::SetTimeouts(const PortTimeouts& timeouts) {

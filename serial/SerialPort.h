@@ -2,14 +2,16 @@
 // that replaces a blind pause while a response is collected. The object owns the device, its lock file
 // and its timeouts, so a closed or handed-over port can never reach a device that is no longer its own:
 // it cannot be copied, a moved-from port is closed, and the destructor closes. The interface speaks in
-// this program's own terms; the platform's details stay in its implementation file. The notes below
-// describe SerialPort.cpp (POSIX terminals). SerialPortWin32.cpp, the Windows one, opens \\.\COMn with
-// share mode 0, which alone keeps other programs out (no lock file, no look at other processes), takes
-// any baud rate the driver accepts, and its wait for input is a plain pause.
+// this program's own terms; the platform's details stay in its implementation file, and what both
+// platforms do alike (owning, handing over, opening with the rules of the moment) is defined here. The
+// notes below describe SerialPort.cpp (POSIX terminals). SerialPortWin32.cpp, the Windows one, opens
+// \\.\COMn with share mode 0, which alone keeps other programs out (no lock file, no look at other
+// processes), takes any baud rate the driver accepts, and its wait for input is a plain pause.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "serial/LineSettings.h"
 #include "serial/PortLockFile.h"
@@ -40,9 +42,20 @@ class SerialPort {
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
   // Both leave other closed; the assignment closes the port held before.
-  SerialPort(SerialPort&& other) noexcept;
-  SerialPort& operator=(SerialPort&& other) noexcept;
-  ~SerialPort();
+  SerialPort(SerialPort&& other) noexcept
+      : handle_(std::exchange(other.handle_, kNoHandle)),
+        lock_(std::move(other.lock_)),
+        timeouts_(std::exchange(other.timeouts_, {})) {}
+  SerialPort& operator=(SerialPort&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = std::exchange(other.handle_, kNoHandle);
+      lock_ = std::move(other.lock_);
+      timeouts_ = std::exchange(other.timeouts_, {});
+    }
+    return *this;
+  }
+  ~SerialPort() { Close(); }
 
   // Closes the port held, then opens portName and configures it raw and 8-bit clean with line; software
   // and hardware flow control off, RTS cleared, DTR untouched, the driver asked for low latency where it
@@ -54,7 +67,9 @@ class SerialPort {
   bool Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize, int64_t txQueueSize,
             const PortClaimRules& rules);
   // The same with the rules of this moment: /proc read now, lock files in /run/lock.
-  bool Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize, int64_t txQueueSize);
+  bool Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize, int64_t txQueueSize) {
+    return Open(portName, line, rxQueueSize, txQueueSize, PortClaimRules{});
+  }
 
   bool IsOpen() const { return handle_ != kNoHandle; }
 

@@ -74,23 +74,6 @@ int64_t QueuedInput(HANDLE port) {
 
 }  // namespace
 
-SerialPort::~SerialPort() { Close(); }
-
-SerialPort::SerialPort(SerialPort&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)),
-      lock_(std::move(other.lock_)),
-      timeouts_(std::exchange(other.timeouts_, {})) {}
-
-SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-    lock_ = std::move(other.lock_);
-    timeouts_ = std::exchange(other.timeouts_, {});
-  }
-  return *this;
-}
-
 // Windows keeps other openers out by the share mode alone: no lock file, no look at other processes.
 bool SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
                       int64_t txQueueSize, const PortClaimRules& /*rules*/) {
@@ -108,11 +91,6 @@ bool SerialPort::Open(const std::string& portName, const LineSettings& line, int
   timeouts_ = PortTimeouts{};
   ApplyTimeouts(port, timeouts_);
   return true;
-}
-
-bool SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
-                      int64_t txQueueSize) {
-  return Open(portName, line, rxQueueSize, txQueueSize, PortClaimRules{});
 }
 
 bool SerialPort::SetTimeouts(const PortTimeouts& timeouts) {

@@ -1,7 +1,8 @@
+#include "tcp/TcpButtons.h"
+
 #include <string>
 
 #include "modbus/InputParsing.h"
-#include "tcp/TcpLink.h"
 
 namespace varnetik {
 
@@ -20,14 +21,14 @@ void TcpReadSettings(TcpLink& link, const OperatorConsole& console) {
 void TcpConnectClicked(TcpLink& link, OperatorConsole& console) {
   TcpReadSettings(link, console);
   if (link.host.empty() || !TcpPortInRange(link.port)) {
-    console.ShowMessage("Hinweis", "Bitte Host/IP und Port angeben.");
+    console.ShowMessage(kHintTitle, "Bitte Host/IP und Port angeben.");
     return;
   }
   if (link.TcpConnect()) {
     console.LogLine("TCP verbunden: " + Endpoint(link));
   } else {
     console.LogLine("TCP-Verbindung fehlgeschlagen: " + Endpoint(link));
-    console.ShowMessage("Fehler", "TCP-Verbindung konnte nicht aufgebaut werden.");
+    console.ShowMessage(kErrorTitle, "TCP-Verbindung konnte nicht aufgebaut werden.");
   }
   console.ShowLinkStatus();
 }

@@ -1,10 +1,9 @@
-// The TCP link record: one client connection, its settings, the MBAP state and the two TCP buttons.
+// The TCP link record: one client connection, its settings and the MBAP state.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "modbus/OperatorConsole.h"
 #include "modbus/TcpTransactions.h"
 #include "tcp/Socket.h"
 
@@ -39,15 +38,5 @@ class TcpLink : public TcpExchangeState, public TcpTransport {
     return TcpTransactionContext{*this, *this, slaveId};
   }
 };
-
-// Copies TcpHostField, TcpPortField and TcpTimeoutSpin into the link.
-void TcpReadSettings(TcpLink& link, const OperatorConsole& console);
-
-// "TCP verbinden" and "TCP trennen".
-void TcpConnectClicked(TcpLink& link, OperatorConsole& console);
-void TcpDisconnectClicked(TcpLink& link, OperatorConsole& console);
-
-// Status-bar field 1: "TCP: getrennt" or "TCP: verbunden (127.0.0.1:502)".
-std::string TcpStatusText(const TcpLink& link);
 
 }  // namespace varnetik

@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "modbus/Frames.h"
-#include "modbus/OperationEntries.h"
-#include "modbus/OperationTexts.h"
 #include "modbus/TcpTransactions.h"
+#include "operator/OperationEntries.h"
+#include "operator/OperationTexts.h"
+#include "tcp/TcpButtons.h"
 
 namespace varnetik {
 namespace {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/InfoWindow.h"
+#include "app/JpegDecoder.h"
 #include "app/PictureLabel.h"
 #include "app/Pictures.h"
 #include "tests/app/ShellHarness.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "modbus/OperationTexts.h"
+#include "operator/OperationTexts.h"
 
 namespace varnetik {
 namespace {

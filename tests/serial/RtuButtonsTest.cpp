@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "serial/RtuButtons.h"
 #include "serial/RtuLink.h"
 #include "serial/SerialPort.h"
 #include "tests/serial/OtherProcess.h"

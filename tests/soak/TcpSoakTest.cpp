@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "modbus/Frames.h"
-#include "modbus/OperationTexts.h"
+#include "operator/OperationTexts.h"
+#include "tcp/TcpButtons.h"
 #include "tcp/TcpLink.h"
 #include "tcp/TcpOperations.h"
 #include "tests/soak/DefinedCodes.h"

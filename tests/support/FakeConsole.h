@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "modbus/OperatorConsole.h"
+#include "operator/OperatorConsole.h"
 
 namespace varnetik::testing {
 

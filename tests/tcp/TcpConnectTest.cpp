@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tcp/TcpButtons.h"
 #include "tcp/TcpLink.h"
 #include "tests/support/FakeConsole.h"
 #include "tests/tcp/LoopbackPeer.h"

@@ -1,6 +1,8 @@
 // Every event of the program meets its handler here: the buttons, the tab panel, the two result tables
 // and their context menu, the pictures, the window menu and the info window. The handlers run to their end
 // before the next event is taken; a menu choice reaches its handler on a later turn of the loop.
+#include "app/MainWindow.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QTabWidget>
@@ -8,13 +10,14 @@
 #include "app/CsvExport.h"
 #include "app/InfoWindow.h"
 #include "app/LogView.h"
-#include "app/MainWindow.h"
 #include "app/OperationTabs.h"
 #include "app/PictureLabel.h"
 #include "app/ResultTable.h"
 #include "app/TableMenu.h"
 #include "app/UserDialogs.h"
+#include "serial/RtuButtons.h"
 #include "serial/RtuOperations.h"
+#include "tcp/TcpButtons.h"
 #include "tcp/TcpOperations.h"
 
 namespace varnetik {

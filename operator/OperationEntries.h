@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "modbus/OperatorConsole.h"
 #include "modbus/ResultCode.h"
+#include "operator/OperatorConsole.h"
 
 namespace varnetik {
 

@@ -6,52 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace varnetik {
+#include "operator/ControlId.h"
 
-// Fixed ids of the main window's controls. The window names each widget after its enumerator.
-enum class ControlId : int {
-  PortCombo = 1000,
-  BaudCombo = 1001,
-  ParityCombo = 1002,
-  DataBitsCombo = 1003,
-  StopBitsCombo = 1004,
-  SlaveIdSpin = 1005,
-  RtuTimeoutSpin = 1006,
-  ScanButton = 1007,
-  RtuConnectButton = 1008,
-  RtuDisconnectButton = 1009,
-  OperationTabs = 1011,
-  RtuReadTypeCombo = 1012,
-  RtuReadStartField = 1013,
-  RtuReadCountField = 1014,
-  RtuReadButton = 1015,
-  RtuResultTable = 1016,
-  RtuWriteAddressField = 1017,
-  RtuWriteValueField = 1018,
-  RtuWriteOneButton = 1019,
-  RtuWriteManyStartField = 1020,
-  RtuWriteManyValuesField = 1021,
-  RtuWriteManyButton = 1022,
-  LogList = 1023,
-  LogoPicture = 1024,
-  ClearLogButton = 1026,
-  TcpHostField = 1027,
-  TcpPortField = 1028,
-  TcpTimeoutSpin = 1029,
-  TcpConnectButton = 1030,
-  TcpDisconnectButton = 1031,
-  TcpReadTypeCombo = 1032,
-  TcpReadStartField = 1033,
-  TcpReadCountField = 1034,
-  TcpReadButton = 1035,
-  TcpResultTable = 1036,
-  TcpWriteAddressField = 1037,
-  TcpWriteValueField = 1038,
-  TcpWriteOneButton = 1039,
-  TcpWriteManyStartField = 1040,
-  TcpWriteManyValuesField = 1041,
-  TcpWriteManyButton = 1042,
-};
+namespace varnetik {
 
 // One row of a result table: "0x" + hex4(address), dec(address), "$" + hex4(value), dec(value).
 struct ResultRow {
@@ -61,6 +18,11 @@ struct ResultRow {
   std::string valueDec;
   bool operator==(const ResultRow&) const = default;
 };
+
+// Titles of the boxes ShowMessage opens: a hint asks for a different entry or step, an error reports a
+// failure.
+inline constexpr const char* kHintTitle = "Hinweis";
+inline constexpr const char* kErrorTitle = "Fehler";
 
 class OperatorConsole {
  public:

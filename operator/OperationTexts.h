@@ -6,14 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "modbus/OperatorConsole.h"
 #include "modbus/ResultCode.h"
+#include "operator/OperatorConsole.h"
 
 namespace varnetik {
 
-// Box titles and the hints shown for entries out of range.
-inline constexpr const char* kHintTitle = "Hinweis";
-inline constexpr const char* kErrorTitle = "Fehler";
+// The hints shown for entries out of range.
 inline constexpr const char* kReadCountHint = "Anzahl muss 1..125 sein.";
 inline constexpr const char* kValuesMissingHint = "Bitte Werte angeben (z. B. 10,20,30).";
 inline constexpr const char* kValueCountHint = "Anzahl Werte muss 1..123 sein.";

@@ -1,10 +1,10 @@
-#include "modbus/OperationEntries.h"
+#include "operator/OperationEntries.h"
 
 #include <string>
 
 #include "modbus/Frames.h"
 #include "modbus/InputParsing.h"
-#include "modbus/OperationTexts.h"
+#include "operator/OperationTexts.h"
 
 namespace varnetik {
 

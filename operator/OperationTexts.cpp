@@ -1,4 +1,4 @@
-#include "modbus/OperationTexts.h"
+#include "operator/OperationTexts.h"
 
 #include "modbus/Frames.h"
 

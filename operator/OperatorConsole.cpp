@@ -1,4 +1,4 @@
-#include "modbus/OperatorConsole.h"
+#include "operator/OperatorConsole.h"
 
 namespace varnetik {
 
