@@ -6,7 +6,7 @@
 #include <memory>
 #include <ostream>
 
-#include "modbus/OperatorConsole.h"
+#include "operator/OperatorConsole.h"
 #include "tests/support/FakeConsole.h"
 #include "tests/support/ScriptableSlave.h"
 
