@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,21 +12,11 @@
 #include <climits>
 
 #include "modbus/MonotonicClock.h"
+#include "tcp/NameLookUp.h"
 
 namespace varnetik {
 
 namespace {
-
-bool LookUpName(const std::string& host, Ipv4Address& address) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* answer = nullptr;
-  if (::getaddrinfo(host.c_str(), nullptr, &hints, &answer) != 0 || answer == nullptr) return false;
-  address = reinterpret_cast<const sockaddr_in*>(answer->ai_addr)->sin_addr.s_addr;
-  ::freeaddrinfo(answer);
-  return true;
-}
 
 bool SetBlocking(int socketFd, bool blocking) {
   int flags = ::fcntl(socketFd, F_GETFL);
@@ -73,7 +62,7 @@ bool ResolveIpv4(const std::string& host, Ipv4Address& address) {
   in_addr dotted{};
   if (::inet_aton(host.c_str(), &dotted) != 0) {
     address = dotted.s_addr;
-  } else if (!LookUpName(host, address)) {
+  } else if (!LookUpIpv4Name(host, address)) {
     return false;
   }
   return address != INADDR_NONE;

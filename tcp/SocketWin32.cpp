@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "tcp/NameLookUp.h"
+
 namespace varnetik {
 
 namespace {
@@ -35,17 +37,6 @@ class SocketLayer {
  private:
   bool started_ = false;
 };
-
-bool LookUpName(const std::string& host, Ipv4Address& address) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* answer = nullptr;
-  if (::getaddrinfo(host.c_str(), nullptr, &hints, &answer) != 0 || answer == nullptr) return false;
-  address = reinterpret_cast<const sockaddr_in*>(answer->ai_addr)->sin_addr.s_addr;
-  ::freeaddrinfo(answer);
-  return true;
-}
 
 bool SetBlocking(SOCKET socket, bool blocking) {
   u_long nonBlocking = blocking ? 0 : 1;
@@ -107,7 +98,7 @@ bool ResolveIpv4(const std::string& host, Ipv4Address& address) {
   if (!StartSocketLayer()) return false;
   // inet_addr also reads the short forms ("127.1"); its "no address" value is 255.255.255.255 itself.
   address = ::inet_addr(host.c_str());
-  if (address == INADDR_NONE && !LookUpName(host, address)) return false;
+  if (address == INADDR_NONE && !LookUpIpv4Name(host, address)) return false;
   return address != INADDR_NONE;
 }
 
