@@ -7,6 +7,8 @@
 
 namespace varnetik::slave {
 
+bool PseudoTerminalsAvailable() { return true; }
+
 bool OpenPseudoTerminal(PseudoTerminal& pair, bool raw) {
   char name[128] = {};
   if (openpty(&pair.master, &pair.terminal, name, nullptr, nullptr) != 0) return false;

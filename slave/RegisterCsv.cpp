@@ -1,13 +1,12 @@
 #include "slave/RegisterCsv.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace varnetik::slave {
@@ -94,9 +93,12 @@ bool SaveRegisterCsv(const std::string& path, const std::vector<uint16_t>& holdi
   std::FILE* file = std::fopen(temporary.c_str(), "wb");
   bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   if (file != nullptr) written = std::fclose(file) == 0 && written;
-  if (written && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-  error = path + ": " + std::strerror(errno);
-  if (file != nullptr) unlink(temporary.c_str());
+  // std::filesystem's rename replaces an existing file on Windows too, where std::rename refuses.
+  std::error_code renameFailure;
+  if (written) std::filesystem::rename(temporary, path, renameFailure);
+  if (written && !renameFailure) return true;
+  error = path + ": " + (written ? renameFailure.message() : std::strerror(errno));
+  if (file != nullptr) std::remove(temporary.c_str());
   return false;
 }
 

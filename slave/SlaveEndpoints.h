@@ -1,5 +1,6 @@
 // Opening what varnetik-slave serves: a serial device with the line settings of the command line, and
-// a listening TCP socket. Both non-blocking; on failure -1 with the reason in error.
+// a listening TCP socket. Both non-blocking; on failure the reason in error. SlaveEndpoints.cpp holds
+// what both systems share; SlaveEndpointsPosix.cpp and SlaveEndpointsWin32.cpp the rest.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 
 #include "serial/SerialPort.h"
 #include "slave/SlaveOptions.h"
+#include "slave/SlaveSockets.h"
 
 namespace varnetik::slave {
 
@@ -15,6 +17,14 @@ namespace varnetik::slave {
 bool OpenSerialDevice(const SlaveOptions& options, SerialPort& port, std::string& error);
 
 // Listens on options.listenHost:listenPort; boundPort tells the port taken when 0 was asked for.
-int OpenListener(const SlaveOptions& options, uint16_t& boundPort, std::string& error);
+// kNoHandle on failure.
+Handle OpenListener(const SlaveOptions& options, uint16_t& boundPort, std::string& error);
+
+// Why the last SerialPort::Open failed, in words for the user.
+std::string SerialOpenFailure();
+
+// Whether text is a dotted IPv4 address, and whether the serial service can set this baud rate.
+bool IsIpv4Address(const std::string& text);
+bool BaudRateUsable(int64_t baudRate);
 
 }  // namespace varnetik::slave

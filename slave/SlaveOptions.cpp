@@ -1,12 +1,11 @@
 #include "slave/SlaveOptions.h"
 
-#include <arpa/inet.h>
-
 #include <charconv>
 #include <functional>
 #include <map>
 
-#include "serial/TermiosLine.h"
+#include "slave/PseudoTerminal.h"
+#include "slave/SlaveEndpoints.h"
 #include "slave/SlaveServer.h"
 
 namespace varnetik::slave {
@@ -22,9 +21,8 @@ bool ParseNumber(const std::string& text, int64_t low, int64_t high, int64_t& nu
 bool ParseListen(const std::string& text, SlaveOptions& options) {
   const size_t colon = text.rfind(':');
   if (colon == std::string::npos) return false;
-  in_addr address{};
   int64_t port = 0;
-  if (inet_pton(AF_INET, text.substr(0, colon).c_str(), &address) != 1) return false;
+  if (!IsIpv4Address(text.substr(0, colon))) return false;
   if (!ParseNumber(text.substr(colon + 1), 0, 65535, port)) return false;
   options.listenHost = text.substr(0, colon);
   options.listenPort = static_cast<uint16_t>(port);
@@ -39,8 +37,7 @@ const std::map<std::string, ValueReader>& ValueOptions() {
       {"--port", [](const std::string& v, SlaveOptions& o, std::string&) { o.port = v; return !v.empty(); }},
       {"--baud",
        [](const std::string& v, SlaveOptions& o, std::string&) {
-         speed_t speed{};
-         return ParseNumber(v, 1, 4000000, o.baudRate) && TermiosSpeedForBaud(o.baudRate, speed);
+         return ParseNumber(v, 1, 4000000, o.baudRate) && BaudRateUsable(o.baudRate);
        }},
       {"--parity",
        [](const std::string& v, SlaveOptions& o, std::string&) {
@@ -74,7 +71,7 @@ const std::map<std::string, ValueReader>& ValueOptions() {
 }
 
 const std::map<std::string, const char*> kExpected = {
-    {"--port", "a device such as /dev/ttyUSB0"},
+    {"--port", "a device such as /dev/ttyUSB0 or COM3"},
     {"--baud", "a baud rate such as 9600 or 19200"},
     {"--parity", "N, E or O"},
     {"--data-bits", "7 or 8"},
@@ -87,7 +84,9 @@ const std::map<std::string, const char*> kExpected = {
 };
 
 bool CheckCombination(const SlaveOptions& options, bool lineSettingsGiven, std::string& error) {
-  if (options.pty && !options.port.empty()) {
+  if (options.pty && !PseudoTerminalsAvailable()) {
+    error = "--pty: this system has no pseudo-terminals; serve a COM port (--port COM3) or TCP (--listen)";
+  } else if (options.pty && !options.port.empty()) {
     error = "--pty and --port exclude each other: one serial line at a time";
   } else if (lineSettingsGiven && !options.pty && options.port.empty()) {
     error = "--baud, --parity, --data-bits and --stop-bits need --port or --pty";
@@ -171,8 +170,10 @@ std::string SlaveHelpText() {
              "\n"
              "OPTIONS\n"
              "  --pty                a new pseudo-terminal as the serial line; the first line printed is\n"
-             "                       the path of its terminal side, for the master to open\n"
-             "  --port DEVICE        the serial device to serve, e.g. /dev/ttyUSB0, opened exclusively\n"
+             "                       the path of its terminal side, for the master to open. Not on\n"
+             "                       Windows, which has no pseudo-terminals\n"
+             "  --port DEVICE        the serial device to serve, e.g. /dev/ttyUSB0 or COM3, opened\n"
+             "                       exclusively\n"
              "  --baud N             baud rate, default 9600\n"
              "  --parity N|E|O       none, even or odd, default N\n"
              "  --data-bits 7|8      default 8\n"
@@ -204,7 +205,8 @@ std::string SlaveHelpText() {
          "  fault MODE[:N]       from now on, as --fault; 'fault none' ends any fault\n"
          "\n"
          "EXIT STATUS\n"
-         "  0  stopped by Ctrl+C (SIGINT) or SIGTERM; the pseudo-terminal is removed, --save written\n"
+         "  0  stopped by Ctrl+C (SIGINT) or SIGTERM, on Windows by Ctrl+C or Ctrl+Break; the\n"
+         "     pseudo-terminal is removed, --save written\n"
          "  1  the serial port, the TCP address, the --load or the --save file could not be used\n"
          "  2  bad arguments\n"
          "\n"

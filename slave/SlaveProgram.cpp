@@ -1,9 +1,5 @@
 #include "slave/SlaveProgram.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +7,7 @@
 #include <string>
 
 #include "serial/SerialPort.h"
+#include "slave/ProgramInput.h"
 #include "slave/PseudoTerminal.h"
 #include "slave/RegisterCsv.h"
 #include "slave/SlaveEndpoints.h"
@@ -21,86 +18,40 @@ namespace varnetik::slave {
 
 namespace {
 
-int stopPipe[2] = {-1, -1};
-
-void OnStopSignal(int) {
-  const int saved = errno;
-  [[maybe_unused]] ssize_t ignored = write(stopPipe[1], "s", 1);
-  errno = saved;
-}
-
-bool CatchStopSignals() {
-  if (pipe2(stopPipe, O_NONBLOCK | O_CLOEXEC) != 0) return false;
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  // A client that has gone shows as a failed send, not as the end of the slave.
-  signal(SIGPIPE, SIG_IGN);
-  return true;
-}
-
 // The pause that ends an RTU frame: 3.5 characters of 11 bits, but never under 20 ms, which covers the
 // chunks in which USB serial adapters hand bytes on.
 int RtuGapMs(int64_t baudRate) { return static_cast<int>(std::max<int64_t>(20, (38500 + baudRate - 1) / baudRate)); }
 
 void Fail(const std::string& message) { std::fprintf(stderr, "varnetik-slave: %s\n", message.c_str()); }
 
-// Lines typed on standard input; only "fault MODE[:N]" is known.
-class CommandReader {
- public:
-  explicit CommandReader(SlaveServer& server) : server_(server) {}
-
-  void ReadAvailable() {
-    char chunk[256];
-    const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
-    if (n <= 0) {
-      // At its end (or gone) standard input stays readable; the slave goes on without it.
-      server_.Unwatch(STDIN_FILENO);
-      return;
-    }
-    pending_.append(chunk, static_cast<size_t>(n));
-    for (size_t end; (end = pending_.find('\n')) != std::string::npos;) {
-      std::string line = pending_.substr(0, end);
-      pending_.erase(0, end + 1);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      Execute(line);
-    }
+// A line typed on standard input; only "fault MODE[:N]" is known.
+void ExecuteCommand(SlaveServer& server, const std::string& line) {
+  if (line.find_first_not_of(" \t") == std::string::npos) return;
+  if (line.rfind("fault ", 0) != 0) {
+    Fail("unknown command '" + line + "'; the command is: fault MODE[:N]");
+    return;
   }
-
- private:
-  void Execute(const std::string& line) {
-    if (line.find_first_not_of(" \t") == std::string::npos) return;
-    if (line.rfind("fault ", 0) != 0) {
-      Fail("unknown command '" + line + "'; the command is: fault MODE[:N]");
-      return;
-    }
-    const std::string text = line.substr(line.find_first_not_of(' ', 5));
-    FaultSetting setting;
-    std::string error;
-    if (!ParseFault(text, setting, error)) {
-      Fail(error);
-      return;
-    }
-    server_.Faults().Set(setting);
-    std::printf("fault %s\n", text.c_str());
-    std::fflush(stdout);
+  const std::string text = line.substr(line.find_first_not_of(' ', 5));
+  FaultSetting setting;
+  std::string error;
+  if (!ParseFault(text, setting, error)) {
+    Fail(error);
+    return;
   }
-
-  SlaveServer& server_;
-  std::string pending_;
-};
+  server.Faults().Set(setting);
+  std::printf("fault %s\n", text.c_str());
+  std::fflush(stdout);
+}
 
 // What is open while the slave runs, closed again in any case.
 struct Endpoints {
   PseudoTerminal pty;
   SerialPort serialPort;  // closes itself, and removes its lock file, when the slave ends
-  int listenFd = -1;
+  Handle listenFd = kNoHandle;
 
   ~Endpoints() {
     ClosePseudoTerminal(pty);
-    if (listenFd >= 0) close(listenFd);
+    if (listenFd != kNoHandle) CloseSocket(listenFd, false);
   }
 };
 
@@ -122,12 +73,12 @@ bool OpenEndpoints(const SlaveOptions& options, Endpoints& endpoints, SlaveServe
       Fail(error);
       return false;
     }
-    server.ServeSerial(static_cast<int>(endpoints.serialPort.NativeHandle()));
+    server.ServeSerial(endpoints.serialPort.NativeHandle());
   }
   if (!options.listenHost.empty()) {
     uint16_t port = 0;
     endpoints.listenFd = OpenListener(options, port, error);
-    if (endpoints.listenFd < 0) {
+    if (endpoints.listenFd == kNoHandle) {
       Fail(error);
       return false;
     }
@@ -152,10 +103,6 @@ void PrintSettings(const SlaveOptions& options) {
 }  // namespace
 
 int RunSlave(const SlaveOptions& options) {
-  if (!CatchStopSignals()) {
-    Fail(std::string("pipe: ") + std::strerror(errno));
-    return 1;
-  }
   SlaveLog log(stdout);
   ServerSettings settings;
   settings.unitId = options.unitId;
@@ -164,6 +111,10 @@ int RunSlave(const SlaveOptions& options) {
   SlaveServer server(settings, options.quiet ? nullptr : &log);
   server.Faults().Set(options.fault);
   std::string error;
+  if (!WatchProgramInput(server, [&server](const std::string& line) { ExecuteCommand(server, line); }, error)) {
+    Fail(error);
+    return 1;
+  }
   if (!options.loadPath.empty() && !LoadRegisterCsv(options.loadPath, server.Registers().holding, error)) {
     Fail("--load " + error);
     return 1;
@@ -173,9 +124,6 @@ int RunSlave(const SlaveOptions& options) {
     Endpoints endpoints;
     if (!OpenEndpoints(options, endpoints, server)) return 1;
     if (!options.quiet) PrintSettings(options);
-    server.Watch(stopPipe[0], [&server] { server.Stop(); });
-    CommandReader commands(server);
-    server.Watch(STDIN_FILENO, [&commands] { commands.ReadAvailable(); });
     if (!server.Run()) {
       Fail("serial line: " + server.Failure());
       status = 1;

@@ -1,5 +1,5 @@
-// varnetik-slave from parsed options to its exit status: opens what it serves, serves until SIGINT or
-// SIGTERM, takes fault commands from standard input, then closes everything and writes --save.
+// varnetik-slave from parsed options to its exit status: opens what it serves, serves until asked to stop
+// (Ctrl+C, SIGTERM), takes fault commands from standard input, then closes everything and writes --save.
 #pragma once
 
 #include "slave/SlaveOptions.h"

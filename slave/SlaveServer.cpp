@@ -1,15 +1,7 @@
 #include "slave/SlaveServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 
 #include "slave/LiveInputs.h"
 #include "slave/SlaveRequests.h"
@@ -29,17 +21,6 @@ int64_t NowMs() {
       .count();
 }
 
-std::string PeerText(int fd) {
-  sockaddr_in address{};
-  socklen_t size = sizeof address;
-  if (getpeername(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0 || address.sin_family != AF_INET) {
-    return "connected";
-  }
-  char host[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &address.sin_addr, host, sizeof host);
-  return std::string("connected from ") + host + ":" + std::to_string(ntohs(address.sin_port));
-}
-
 std::string Hex2(unsigned value) {
   static const char kDigits[] = "0123456789ABCDEF";
   return {kDigits[value >> 4 & 0xF], kDigits[value & 0xF]};
@@ -55,23 +36,23 @@ SlaveServer::SlaveServer(const ServerSettings& settings, SlaveObserver* observer
 
 SlaveServer::~SlaveServer() {
   for (const Endpoint& connection : connections_) {
-    if (connection.fd >= 0) close(connection.fd);
+    if (connection.fd != kNoHandle) CloseSocket(connection.fd, false);
   }
 }
 
-void SlaveServer::ServeSerial(int fd) { serial_.fd = fd; }
+void SlaveServer::ServeSerial(Handle line) { serial_.fd = line; }
 
-void SlaveServer::ServeTcp(int listenFd) { listenFd_ = listenFd; }
+void SlaveServer::ServeTcp(Handle listener) { listenFd_ = listener; }
 
-void SlaveServer::Watch(int fd, std::function<void()> onReadable) {
+void SlaveServer::Watch(Handle fd, std::function<void()> onReadable) {
   watches_.push_back({fd, std::move(onReadable)});
 }
 
-void SlaveServer::Unwatch(int fd) {
-  // Kept in place with a negative descriptor, which poll skips, so that a running loop over the watches
-  // is not disturbed.
+void SlaveServer::Unwatch(Handle fd) {
+  // Kept in place with no handle, which the wait skips, so that a running loop over the watches is not
+  // disturbed.
   for (WatchedFd& watch : watches_) {
-    if (watch.fd == fd) watch.fd = -1;
+    if (watch.fd == fd) watch.fd = kNoHandle;
   }
 }
 
@@ -85,57 +66,57 @@ bool SlaveServer::Run() {
 
 void SlaveServer::StopListening() {
   // Connections still waiting in the queue would be reset by the listener's close; they are taken first.
-  if (listenFd_ >= 0) AcceptClients();
-  listenFd_ = -1;
+  if (listenFd_ != kNoHandle) AcceptClients();
+  listenFd_ = kNoHandle;
 }
 
 void SlaveServer::ResetConnections() {
-  if (listenFd_ >= 0) AcceptClients();
+  if (listenFd_ != kNoHandle) AcceptClients();
   for (const Endpoint& connection : connections_) {
-    if (connection.fd >= 0) CloseConnection(connection.id, true, "reset");
+    if (connection.fd != kNoHandle) CloseConnection(connection.id, true, "reset");
   }
   DropClosedConnections();
 }
 
 void SlaveServer::Turn() {
-  std::vector<pollfd> fds = PollSet();
+  std::vector<WaitEntry> fds = WaitSet();
   const size_t connectionCount = connections_.size();
-  if (poll(fds.data(), fds.size(), PollTimeoutMs()) < 0 && errno != EINTR) {
-    FailSerial(std::string("poll: ") + std::strerror(errno));
+  if (!WaitForAny(fds, PollTimeoutMs())) {
+    FailSerial("waiting for input: " + SystemErrorText());
     return;
   }
   size_t at = 0;
   bool watched = false;
   for (; at < watches_.size(); ++at) {
-    if (fds[at].revents == 0) continue;
+    if (!fds[at].readable) continue;
     watched = true;
     watches_[at].onReadable();
   }
   // A watch's callback may have changed the connections the rest of fds stands for; they are served on
   // the next turn, as they are still readable then.
   if (!watched) {
-    if (serial_.fd >= 0) {
-      const short events = fds[at++].revents;
-      if (events & (POLLIN | POLLHUP | POLLERR)) {
+    if (serial_.fd != kNoHandle) {
+      const WaitEntry& ready = fds[at++];
+      if (ready.readable) {
         if (ReadInto(serial_)) {
           SplitSerialRequests();
         } else {
           FailSerial("the line failed or hung up");
         }
       }
-      if ((events & POLLOUT) && !Flush(serial_)) FailSerial("writing to the line failed");
+      if (ready.writable && !Flush(serial_)) FailSerial("writing to the line failed");
     }
-    if (listenFd_ >= 0 && (fds[at++].revents & POLLIN)) AcceptClients();
+    if (listenFd_ != kNoHandle && fds[at++].readable) AcceptClients();
     // Connections accepted above come after these; closed ones stay in place until the turn ends.
     for (size_t k = 0; k < connectionCount; ++k) {
-      const short events = fds[at + k].revents;
+      const WaitEntry& ready = fds[at + k];
       Endpoint& connection = connections_[k];
-      if (events == 0 || connection.fd < 0) continue;
-      if ((events & POLLOUT) && !Flush(connection)) {
+      if (connection.fd == kNoHandle) continue;
+      if (ready.writable && !Flush(connection)) {
         CloseConnection(connection.id, false, "closed: the client takes no answers");
         continue;
       }
-      if (!(events & (POLLIN | POLLHUP | POLLERR))) continue;
+      if (!ready.readable) continue;
       if (ReadInto(connection)) {
         SplitTcpRequests(connection);
       } else {
@@ -144,22 +125,22 @@ void SlaveServer::Turn() {
     }
   }
   const bool serialPending = !serial_.in.empty() || serial_.discarding;
-  if (serial_.fd >= 0 && serialPending && NowMs() - serial_.lastInputMs >= settings_.rtuGapMs) EndSerialFrame();
+  if (serial_.fd != kNoHandle && serialPending && NowMs() - serial_.lastInputMs >= settings_.rtuGapMs) EndSerialFrame();
   SendDueOutputs();
   DropClosedConnections();
 }
 
 void SlaveServer::DropClosedConnections() {
-  std::erase_if(connections_, [](const Endpoint& connection) { return connection.fd < 0; });
+  std::erase_if(connections_, [](const Endpoint& connection) { return connection.fd == kNoHandle; });
 }
 
-std::vector<pollfd> SlaveServer::PollSet() const {
-  std::vector<pollfd> fds;
-  for (const WatchedFd& watch : watches_) fds.push_back({watch.fd, POLLIN, 0});
-  auto events = [](const Endpoint& endpoint) -> short { return endpoint.out.empty() ? POLLIN : POLLIN | POLLOUT; };
-  if (serial_.fd >= 0) fds.push_back({serial_.fd, events(serial_), 0});
-  if (listenFd_ >= 0) fds.push_back({listenFd_, POLLIN, 0});
-  for (const Endpoint& connection : connections_) fds.push_back({connection.fd, events(connection), 0});
+std::vector<WaitEntry> SlaveServer::WaitSet() const {
+  std::vector<WaitEntry> fds;
+  fds.reserve(watches_.size() + 2 + connections_.size());
+  for (const WatchedFd& watch : watches_) fds.push_back({watch.fd, false, false});
+  if (serial_.fd != kNoHandle) fds.push_back({serial_.fd, true, !serial_.out.empty()});
+  if (listenFd_ != kNoHandle) fds.push_back({listenFd_, false, false});
+  for (const Endpoint& connection : connections_) fds.push_back({connection.fd, false, !connection.out.empty()});
   return fds;
 }
 
@@ -175,26 +156,26 @@ bool SlaveServer::ReadInto(Endpoint& endpoint) {
   uint8_t chunk[4096];
   bool gotAny = false;
   for (;;) {
-    ssize_t n = read(endpoint.fd, chunk, sizeof chunk);
-    if (n > 0) {
+    size_t n = 0;
+    const IoStatus status = ReadSome(endpoint.fd, endpoint.id == 0, chunk, sizeof chunk, n);
+    if (status == IoStatus::Moved) {
       endpoint.in.insert(endpoint.in.end(), chunk, chunk + n);
       endpoint.lastInputMs = NowMs();
       gotAny = true;
       // A short read took all there was; what comes later makes the descriptor readable again.
-      if (static_cast<size_t>(n) < sizeof chunk) return true;
+      if (n < sizeof chunk) return true;
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (status == IoStatus::WouldBlock) return true;
     // A serial line in raw mode reads 0 when nothing is there; a socket only at its end.
-    return n == 0 && endpoint.id == 0 && gotAny;
+    return status == IoStatus::Ended && endpoint.id == 0 && gotAny;
   }
 }
 
 void SlaveServer::AcceptClients() {
   for (;;) {
-    int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) return;
+    const Handle fd = AcceptClient(listenFd_);
+    if (fd == kNoHandle) return;
     Endpoint connection;
     connection.id = nextConnectionId_++;
     connection.fd = fd;
@@ -259,7 +240,7 @@ void SlaveServer::AnswerRtu(const Bytes& frame) {
 }
 
 void SlaveServer::SplitTcpRequests(Endpoint& connection) {
-  while (connection.fd >= 0 && connection.in.size() >= kMbapHeaderSize) {
+  while (connection.fd != kNoHandle && connection.in.size() >= kMbapHeaderSize) {
     const MbapHeader header = ReadMbapHeader(connection.in);
     if (!PlausibleMbapLength(header.length)) {
       const Bytes head(connection.in.begin(), connection.in.begin() + kMbapHeaderSize);
@@ -369,36 +350,31 @@ void SlaveServer::SendNow(uint64_t id, const Bytes& bytes) {
 
 bool SlaveServer::Flush(Endpoint& endpoint) {
   while (!endpoint.out.empty()) {
-    const ssize_t n = endpoint.id == 0 ? write(endpoint.fd, endpoint.out.data(), endpoint.out.size())
-                                       : send(endpoint.fd, endpoint.out.data(), endpoint.out.size(), MSG_NOSIGNAL);
-    if (n > 0) {
-      endpoint.out.erase(endpoint.out.begin(), endpoint.out.begin() + n);
+    size_t n = 0;
+    const IoStatus status = WriteSome(endpoint.fd, endpoint.id == 0, endpoint.out.data(), endpoint.out.size(), n);
+    if (status == IoStatus::Moved) {
+      endpoint.out.erase(endpoint.out.begin(), endpoint.out.begin() + static_cast<int64_t>(n));
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    if (status == IoStatus::WouldBlock) break;
     return false;
   }
   return endpoint.out.size() <= kMaxPendingOutput;
 }
 
 SlaveServer::Endpoint* SlaveServer::Find(uint64_t id) {
-  if (id == 0) return serial_.fd >= 0 ? &serial_ : nullptr;
+  if (id == 0) return serial_.fd != kNoHandle ? &serial_ : nullptr;
   auto it = std::find_if(connections_.begin(), connections_.end(),
-                         [&](const Endpoint& c) { return c.id == id && c.fd >= 0; });
+                         [&](const Endpoint& c) { return c.id == id && c.fd != kNoHandle; });
   return it == connections_.end() ? nullptr : &*it;
 }
 
 void SlaveServer::CloseConnection(uint64_t id, bool reset, const std::string& why) {
   Endpoint* it = id == 0 ? nullptr : Find(id);
   if (it == nullptr) return;
-  if (reset) {
-    linger abort{1, 0};
-    setsockopt(it->fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-  }
-  close(it->fd);
+  CloseSocket(it->fd, reset);
   // Dropped from the list when the turn ends, so that the loop over the connections is not disturbed.
-  it->fd = -1;
+  it->fd = kNoHandle;
   const std::string name = it->name;
   std::erase_if(outputs_, [&](const Output& output) { return output.endpoint == id; });
   if (observer_ != nullptr) observer_->Event(name, why);

@@ -3,8 +3,6 @@
 // with answers scheduled to the millisecond, so that a late or split answer never holds up the others.
 #pragma once
 
-#include <poll.h>
-
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -13,6 +11,7 @@
 
 #include "slave/FaultPlan.h"
 #include "slave/SlaveFrames.h"
+#include "slave/SlaveSockets.h"
 
 namespace varnetik::slave {
 
@@ -46,14 +45,15 @@ class SlaveServer {
   SlaveServer(const SlaveServer&) = delete;
   SlaveServer& operator=(const SlaveServer&) = delete;
 
-  // A non-blocking serial line or pseudo-terminal master.
-  void ServeSerial(int fd);
+  // A non-blocking serial line or pseudo-terminal master; on Windows the handle of an open COM port.
+  void ServeSerial(Handle line);
   // A non-blocking listening socket.
-  void ServeTcp(int listenFd);
-  // Calls onReadable from the loop whenever fd is readable (standard input, a wake-up pipe).
-  void Watch(int fd, std::function<void()> onReadable);
+  void ServeTcp(Handle listener);
+  // Calls onReadable from the loop whenever fd is readable (standard input, a wake-up pipe; on Windows
+  // only a socket).
+  void Watch(Handle fd, std::function<void()> onReadable);
   // No more calls for fd, e.g. standard input at its end; safe from within a watch's callback.
-  void Unwatch(int fd);
+  void Unwatch(Handle fd);
 
   RegisterMap& Registers() { return registers_; }
   const RegisterMap& Registers() const { return registers_; }
@@ -75,7 +75,7 @@ class SlaveServer {
  private:
   struct Endpoint {
     uint64_t id = 0;  // 0 is the serial line
-    int fd = -1;      // -1 once closed
+    Handle fd = kNoHandle;  // kNoHandle once closed
     std::string name;
     Bytes in;
     Bytes out;
@@ -91,7 +91,7 @@ class SlaveServer {
   };
 
   void Turn();
-  std::vector<pollfd> PollSet() const;
+  std::vector<WaitEntry> WaitSet() const;
   int PollTimeoutMs() const;
   bool ReadInto(Endpoint& endpoint);
   void AcceptClients();
@@ -119,12 +119,12 @@ class SlaveServer {
   std::deque<Reply> script_;
   FaultPlan faults_;
   struct WatchedFd {
-    int fd;
+    Handle fd;
     std::function<void()> onReadable;
   };
   std::vector<WatchedFd> watches_;
   Endpoint serial_;
-  int listenFd_ = -1;
+  Handle listenFd_ = kNoHandle;
   std::vector<Endpoint> connections_;
   uint64_t nextConnectionId_ = 1;
   std::vector<Output> outputs_;  // in due order
