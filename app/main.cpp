@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "app/AppState.h"
+#include "app/CloseWhenReady.h"
 #include "app/Shell.h"
 #include "app/ShellConfig.h"
 #include "app/UserDialogs.h"
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("example.varnetik.Varnetik"));
   varnetik::AppState state;
   varnetik::DesktopDialogs dialogs;
+  varnetik::CloseWhenReadyIfAsked(app);
   return varnetik::RunVarnetik(app, state, varnetik::DefaultShellConfig(), dialogs);
 }

@@ -21,6 +21,7 @@ set(expected
   usr/bin/varnetik
   usr/bin/varnetik-slave
   usr/share/applications/${APP_ID}.desktop
+  usr/share/doc/varnetik/changelog.gz
   usr/share/doc/varnetik/copyright
   usr/share/icons/hicolor/32x32/apps/${APP_ID}.png
   usr/share/metainfo/${APP_ID}.metainfo.xml

@@ -16,6 +16,19 @@ if(varnetik_release_at EQUAL -1)
   message(FATAL_ERROR "${varnetik_metainfo_in} has no release entry for ${PROJECT_VERSION}")
 endif()
 
+# Debian wants the changelog of every package, compressed; its newest entry must be this version too.
+set(varnetik_changelog ${varnetik_packaging_dir}/changelog)
+file(STRINGS ${varnetik_changelog} varnetik_changelog_top LIMIT_COUNT 1)
+if(NOT varnetik_changelog_top MATCHES "^varnetik \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "${varnetik_changelog} does not begin with an entry for ${PROJECT_VERSION}")
+endif()
+# -n leaves the file's name and time out of the archive, so the same changelog gives the same bytes.
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+                   COMMAND sh -c "gzip -9nc \"$1\" > \"$2\"" sh ${varnetik_changelog}
+                           ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+                   DEPENDS ${varnetik_changelog} VERBATIM)
+add_custom_target(varnetik_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+
 # The web addresses are build options; characters that mean something in XML are escaped.
 function(varnetik_xml_escape out text)
   string(REPLACE "&" "&amp;" text "${text}")
@@ -37,7 +50,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/assets/varnetik.png
 install(FILES ${PROJECT_BINARY_DIR}/packaging/${VARNETIK_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 # Debian looks for the licence of every package in this one file, in its machine-readable format.
-install(FILES ${varnetik_packaging_dir}/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/varnetik)
+install(FILES ${varnetik_packaging_dir}/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/varnetik)
 # The udev rule for FTDI adapters is shipped but not active: it would change the adapter for every
 # program, so the user copies it into /etc/udev/rules.d when wanted (see the README).
 install(FILES ${varnetik_packaging_dir}/99-varnetik-ftdi-latency.rules
@@ -54,12 +68,14 @@ set(CPACK_PACKAGE_NAME varnetik)
 set(CPACK_PACKAGE_VENDOR "Varnetik")
 set(CPACK_PACKAGE_CONTACT "Varnetik <info@varnetik.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Modbus master for commissioning devices over RTU and TCP")
+# Debian's lines of the long description stay within 80 columns, counting the one space dpkg puts first.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Varnetik talks to one Modbus slave at a time, over a serial line (Modbus RTU) or over TCP\n\
-(Modbus TCP): it reads and writes registers and logs every request and response as a\n\
-hexadecimal dump. The program's texts are German. Serial ports need membership in the\n\
-group dialout. varnetik-slave, a Modbus slave simulator with fault injection, lets the\n\
-window be tried without a device (varnetik-slave --help).")
+    "Varnetik talks to one Modbus slave at a time, over a serial line (Modbus RTU)\n\
+or over TCP (Modbus TCP): it reads and writes registers and logs every request\n\
+and response as a hexadecimal dump. The program's texts are German. Serial\n\
+ports need membership in the group dialout. varnetik-slave, a Modbus slave\n\
+simulator with fault injection, lets the window be tried without a device\n\
+(varnetik-slave --help).")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
