@@ -3,6 +3,7 @@
 // against one libmodbus slave thread. The two masters alternate request by request, so that whatever
 // else the machine does at the time falls on both alike; each has a register block of its own.
 #include <modbus.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "bench/BenchFigures.h"
+#include "bench/SystemCallCount.h"
 #include "modbus/RtuTransactions.h"
 #include "modbus/TcpTransactions.h"
 #include "serial/RtuLink.h"
@@ -29,7 +31,10 @@ constexpr int kWarmUpRounds = 50;
 constexpr uint16_t kReadCount = 125;
 constexpr int kWriteCount = 123;
 constexpr uint8_t kSlaveId = 1;
-constexpr double kTargetRatio = 1.5;
+// Our median against libmodbus's: at most even on a machine with cores to spare, and at most 10 % behind
+// when master and slave share one core (run under `taskset -c 0`), where each extra call costs a switch.
+constexpr double kTargetRatio = 1.0;
+constexpr double kOneCoreTargetRatio = 1.1;
 constexpr uint16_t kOurBlock = 0;
 constexpr uint16_t kTheirBlock = 1000;
 
@@ -122,19 +127,30 @@ double MicrosecondsSince(int64_t startNs) { return static_cast<double>(Monotonic
 struct Timings {
   std::vector<double> read;
   std::vector<double> write;
+  // System calls of the master's thread, summed over the measured exchanges.
+  int64_t readCalls = 0;
+  int64_t writeCalls = 0;
 };
 
 // One round for one master: read back what the previous round wrote, then write this round's values.
 bool Round(Master& master, const std::vector<uint16_t>& previous, const std::vector<uint16_t>& values,
            Timings* timings) {
   std::vector<uint16_t> registers;
+  int64_t calls = SystemCallsOfThisThread();
   int64_t start = MonotonicNs();
   bool ok = master.Read(registers);
-  if (timings != nullptr) timings->read.push_back(MicrosecondsSince(start));
+  if (timings != nullptr) {
+    timings->read.push_back(MicrosecondsSince(start));
+    timings->readCalls += SystemCallsOfThisThread() - calls;
+  }
   for (int k = 0; ok && !previous.empty() && k < kWriteCount; ++k) ok = registers[k] == previous[k];
+  calls = SystemCallsOfThisThread();
   start = MonotonicNs();
   ok = master.Write(values) && ok;
-  if (timings != nullptr) timings->write.push_back(MicrosecondsSince(start));
+  if (timings != nullptr) {
+    timings->write.push_back(MicrosecondsSince(start));
+    timings->writeCalls += SystemCallsOfThisThread() - calls;
+  }
   return ok;
 }
 
@@ -144,10 +160,16 @@ std::vector<uint16_t> RoundValues(int round) {
   return values;
 }
 
-void PrintRow(const char* operation, const std::vector<double>& ours, const std::vector<double>& theirs) {
-  std::printf("  %-15s ours median %s p99 %s | libmodbus median %s p99 %s | ratio %.2f\n", operation,
-              Figure(Median(ours), "us").c_str(), Figure(Percentile(ours, 99), "us").c_str(),
-              Figure(Median(theirs), "us").c_str(), Figure(Percentile(theirs, 99), "us").c_str(),
+void PrintRow(const char* operation, const std::vector<double>& ours, int64_t ourCalls,
+              const std::vector<double>& theirs, int64_t theirCalls) {
+  const auto perExchange = [](int64_t calls, const std::vector<double>& exchanges) {
+    return static_cast<double>(calls) / static_cast<double>(std::max<size_t>(exchanges.size(), 1));
+  };
+  std::printf("  %-15s ours median %s p99 %s, %.1f calls | libmodbus median %s p99 %s, %.1f calls | "
+              "ratio %.2f\n",
+              operation, Figure(Median(ours), "us").c_str(), Figure(Percentile(ours, 99), "us").c_str(),
+              perExchange(ourCalls, ours), Figure(Median(theirs), "us").c_str(),
+              Figure(Percentile(theirs, 99), "us").c_str(), perExchange(theirCalls, theirs),
               Median(ours) / Median(theirs));
 }
 
@@ -172,8 +194,8 @@ double CompareOnLink(const char* linkName, Master& ours, Master& theirs) {
     previous = values;
   }
   std::printf("%s, %d rounds each (read %u, write %d registers):\n", linkName, kRounds, kReadCount, kWriteCount);
-  PrintRow("read 125", ourTimings.read, theirTimings.read);
-  PrintRow("write 123", ourTimings.write, theirTimings.write);
+  PrintRow("read 125", ourTimings.read, ourTimings.readCalls, theirTimings.read, theirTimings.readCalls);
+  PrintRow("write 123", ourTimings.write, ourTimings.writeCalls, theirTimings.write, theirTimings.writeCalls);
   if (failures > 0) {
     std::printf("  %d rounds failed or read back wrong values\n", failures);
     return -1.0;
@@ -202,10 +224,16 @@ int Main() {
     rtuRatio = CompareOnLink("RTU over a pseudo-terminal pair", ours, theirs);
   }
   if (tcpRatio < 0 || rtuRatio < 0) return 1;
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  const bool oneCore = sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) == 1;
+  const double target = oneCore ? kOneCoreTargetRatio : kTargetRatio;
   char measured[96];
   std::snprintf(measured, sizeof measured, "worst ratio TCP %.2f, RTU %.2f", tcpRatio, rtuRatio);
-  PrintTarget("our median at most 1.5 x libmodbus's on both links",
-              tcpRatio <= kTargetRatio && rtuRatio <= kTargetRatio, measured);
+  char goal[96];
+  std::snprintf(goal, sizeof goal, "our median at most %.1f x libmodbus's on both links%s", target,
+                oneCore ? " (one core)" : "");
+  PrintTarget(goal, tcpRatio <= target && rtuRatio <= target, measured);
   return 0;
 }
 

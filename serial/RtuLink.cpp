@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 
 #include "modbus/MonotonicClock.h"
 
@@ -10,7 +11,6 @@ namespace varnetik {
 namespace {
 
 constexpr int64_t kLinkQueueSize = 4096;
-constexpr int kEmptyPollWaitMs = 1;
 
 }  // namespace
 
@@ -34,11 +34,9 @@ void RtuLink::RtuClosePort() { serialPort.Close(); }
 void RtuLink::RtuFlushRx() {
   if (!IsOpen()) return;
   std::array<uint8_t, kRtuRxFrameSize> scratch;
-  for (;;) {
-    int64_t waiting = serialPort.BytesWaiting();
-    if (waiting <= 0) return;
-    // A queue that reports bytes but yields none (a failing device) must not hold the flush forever.
-    if (serialPort.Read(scratch.data(), std::min<int64_t>(waiting, kRtuRxFrameSize)) <= 0) return;
+  // A read takes only what is already there, so an empty queue costs one call and ends the flush, and a
+  // failing device that yields nothing cannot hold it.
+  while (serialPort.Read(scratch.data(), kRtuRxFrameSize) > 0) {
   }
 }
 
@@ -52,13 +50,13 @@ RtuExchangeResult RtuLink::RtuExchange(const uint8_t* request, int64_t requestLe
   // The budget counts from the end of the write: a long request at a low baud rate takes its own time.
   const int64_t start = MonotonicMs();
   int64_t collected = 0;
-  while (MonotonicMs() - start < timeoutMs && collected < responseCapacity) {
-    int64_t waiting = serialPort.BytesWaiting();
-    if (waiting <= 0) {
-      serialPort.WaitForInput(kEmptyPollWaitMs);
-      continue;
-    }
-    collected += serialPort.Read(response + collected, std::min(waiting, responseCapacity - collected));
+  while (collected < responseCapacity) {
+    const int64_t left = timeoutMs - (MonotonicMs() - start);
+    if (left <= 0) break;
+    // Just after the write nothing can be there yet, so the wait comes before the read; it returns as
+    // soon as bytes arrive, and a pause between bytes only sends the loop round again.
+    serialPort.WaitForInput(static_cast<int>(std::min<int64_t>(left, INT_MAX)));
+    collected += serialPort.Read(response + collected, responseCapacity - collected);
     if (expectedLength > 0 && collected >= expectedLength) break;
   }
   return {RtuExchangeStatus::Collected, collected};

@@ -82,9 +82,11 @@ void ReleasePort(int fd) {
 }
 
 // Waits until the driver's output queue is empty, then for the transmitter itself. Returns the bytes
-// still queued when the deadline passed first.
-int64_t WaitUntilSent(int fd, int64_t deadlineMs) {
-  for (;;) {
+// still queued when the deadline passed first. Without handshake the transmitter always empties the
+// queue at the line's rate, so the drain alone is bounded and one call does; with handshake a peer can
+// hold the output back for ever, so the queue is watched against the deadline first.
+int64_t WaitUntilSent(int fd, int64_t deadlineMs, bool outputMayStall) {
+  while (outputMayStall) {
     int queued = 0;
     if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
     if (MonotonicMs() >= deadlineMs) return queued;
@@ -120,6 +122,7 @@ bool SerialPort::Open(const std::string& portName, const LineSettings& line, int
   handle_ = fd;
   lock_ = std::move(portLock);
   timeouts_ = PortTimeouts{};
+  outputMayStall_ = line.handshake != 0;
   return true;
 }
 
@@ -165,7 +168,7 @@ int64_t SerialPort::Write(const uint8_t* source, int64_t count) {
       return written;
     }
   }
-  return std::max<int64_t>(0, count - WaitUntilSent(fd, deadline));
+  return std::max<int64_t>(0, count - WaitUntilSent(fd, deadline, outputMayStall_));
 }
 
 void SerialPort::Close() {
@@ -174,6 +177,7 @@ void SerialPort::Close() {
   ReleasePort(Descriptor(std::exchange(handle_, kNoHandle)));
   lock_.Release();
   timeouts_ = PortTimeouts{};
+  outputMayStall_ = false;
 }
 
 void SerialPort::WaitForInput(int maxMs) const {

@@ -45,13 +45,15 @@ class SerialPort {
   SerialPort(SerialPort&& other) noexcept
       : handle_(std::exchange(other.handle_, kNoHandle)),
         lock_(std::move(other.lock_)),
-        timeouts_(std::exchange(other.timeouts_, {})) {}
+        timeouts_(std::exchange(other.timeouts_, {})),
+        outputMayStall_(std::exchange(other.outputMayStall_, false)) {}
   SerialPort& operator=(SerialPort&& other) noexcept {
     if (this != &other) {
       Close();
       handle_ = std::exchange(other.handle_, kNoHandle);
       lock_ = std::move(other.lock_);
       timeouts_ = std::exchange(other.timeouts_, {});
+      outputMayStall_ = std::exchange(other.outputMayStall_, false);
     }
     return *this;
   }
@@ -89,9 +91,10 @@ class SerialPort {
   // Releases the device, then removes the lock file; nothing when closed.
   void Close();
 
-  // Waits at most maxMs until input is readable. A hung-up line would report readiness at once, and a
-  // closed port has nothing to wait on, so then it sleeps maxMs to keep a caller's polling loop from
-  // spinning.
+  // Waits at most maxMs until input is readable, in one wait; a caller that collects bytes calls it
+  // again after each read. A hung-up line would report readiness at once, and a closed port has nothing
+  // to wait on, so then it sleeps maxMs to keep a caller's polling loop from spinning. Windows has no
+  // readiness wait on a synchronous port: there it pauses for at most 1 ms.
   void WaitForInput(int maxMs) const;
   // The platform's handle of the open device, for a program that waits on it together with other
   // input (a poll loop); it stays owned by this object. kNoHandle when closed.
@@ -105,6 +108,9 @@ class SerialPort {
   intptr_t handle_ = kNoHandle;
   PortLockFile lock_;
   PortTimeouts timeouts_;
+  // Hardware handshake is on, so a peer can hold the output back for ever: the wait for the last byte
+  // to leave must then keep to the write bound by itself.
+  bool outputMayStall_ = false;
 };
 
 }  // namespace varnetik

@@ -125,12 +125,13 @@ void SerialPort::Close() {
   lock_.Release();
 }
 
-// Windows offers no readiness wait on a synchronous port, so this is a pause. At the default timer
-// resolution Sleep(1) lasts about 15 ms; 1 ms resolution is asked for once and kept for the run.
+// Windows offers no readiness wait on a synchronous port, so this is a pause of at most 1 ms, after
+// which the caller looks at the queue again. At the default timer resolution Sleep(1) lasts about 15 ms;
+// 1 ms resolution is asked for once and kept for the run.
 void SerialPort::WaitForInput(int maxMs) const {
   static const bool fineTimer = ::timeBeginPeriod(1) == TIMERR_NOERROR;
   (void)fineTimer;
-  if (maxMs > 0) ::Sleep(static_cast<DWORD>(maxMs));
+  if (maxMs > 0) ::Sleep(1);
 }
 
 }  // namespace varnetik

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <thread>
+#include <utility>
 
 #include "modbus/MonotonicClock.h"
 #include "tcp/Socket.h"
@@ -31,6 +33,7 @@ void TcpLink::TcpDisconnect() {
 int64_t TcpLink::TcpSend(const uint8_t* bytes, int64_t count) {
   if (connection == kNoSocket) return -1;
   if (count <= 0) return 0;
+  answerAwaited_ = true;
   return SendAll(connection, bytes, count);
 }
 
@@ -40,19 +43,25 @@ int64_t TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t ti
   if (connection == kNoSocket) return TcpConnectionLost;
   const int64_t start = MonotonicMs();
   int64_t received = 0;
-  while (received < count && MonotonicMs() - start < timeoutMs) {
+  bool waitFirst = std::exchange(answerAwaited_, false);
+  while (received < count) {
+    const int64_t left = timeoutMs - (MonotonicMs() - start);
+    if (left <= 0) break;
+    // One wait for the whole time that is left; it ends as soon as bytes come.
+    if (waitFirst) WaitReadable(connection, static_cast<int>(std::min<int64_t>(left, INT_MAX)));
+    waitFirst = true;
     int64_t got = 0;
     switch (ReceiveNow(connection, destination + received, count - received, got)) {
       case ReceiveOutcome::Bytes:
         received += got;
         break;
       case ReceiveOutcome::NothingThere:
-        WaitReadable(connection, 1);
         break;
       case ReceiveOutcome::PeerClosed:
-        // A closed peer reads as readable at once: a readiness wait would spin, so pause instead.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        break;
+        // Nothing more can come, but a closed peer is reported as a timeout, after the time a silent one
+        // takes: the operator's message and the retry rule do not tell the two apart.
+        std::this_thread::sleep_for(std::chrono::milliseconds(left));
+        return TcpTimeoutOrShort;
       case ReceiveOutcome::Error:
         return TcpConnectionLost;
     }

@@ -37,6 +37,11 @@ class TcpLink : public TcpExchangeState, public TcpTransport {
   TcpTransactionContext TransactionContext(uint8_t slaveId) {
     return TcpTransactionContext{*this, *this, slaveId};
   }
+
+ private:
+  // A request has left and nothing of its answer was read yet: the answer cannot be there already, so
+  // the next receive waits before it reads. Later parts of an answer mostly are there and are read first.
+  bool answerAwaited_ = false;
 };
 
 }  // namespace varnetik
