@@ -46,8 +46,10 @@ bool SetBlocking(SOCKET socket, bool blocking) {
 
 // Windows answers a reset to its SYN by sending the SYN again, several times, so a refused connect takes
 // 1 to 2 s to fail, close to the connect limit, where other systems fail at once. Without SYN
-// retransmissions the first reset ends the attempt. A system that does not know the option (before
-// Windows 8) keeps its own rule.
+// retransmissions the first reset ends the attempt. The price: a SYN lost on the way is not sent again
+// either, so over a lossy network a connect can fail where a resend might have reached the device, and
+// the operator connects again. A system that does not know the option (before Windows 8) keeps its own
+// rule.
 void FailAtTheFirstReset(SOCKET socket) {
   TCP_INITIAL_RTO_PARAMETERS parameters{TCP_INITIAL_RTO_UNSPECIFIED_RTT, TCP_INITIAL_RTO_NO_SYN_RETRANSMISSIONS};
   DWORD returned = 0;

@@ -57,7 +57,7 @@ inline std::string HostTerminalSettings(const std::string& unixPath) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   // Renamed into place when complete, so that a file that exists is whole.
-  std::string command = "/bin/sh -c \"stty -a -F '" + unixPath + "' >'" + file + ".part' && mv '" + file + ".part' '" +
+  std::string command = "/bin/sh -c \"stty -a -F '" + unixPath + "' >'" + file + ".tmp' && mv '" + file + ".tmp' '" +
                         file + "'\"";
   if (!::CreateProcessA("Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process)) {
