@@ -7,6 +7,13 @@ namespace varnetik {
 namespace {
 
 constexpr size_t kMaxNameCharacters = 59;
+constexpr char kDevicePrefix[] = "\\\\.\\";
+
+// A name typed as a whole device path already reaches the device namespace: \\.\COM10, or \\?\COM10.
+bool HasDevicePrefix(const std::string& name) {
+  return name.size() > 4 && name[0] == '\\' && name[1] == '\\' && (name[2] == '.' || name[2] == '?') &&
+         name[3] == '\\';
+}
 
 // Byte length of the first `characters` UTF-8 characters of text: a cut never splits a character.
 size_t Utf8PrefixLength(const std::string& text, size_t characters) {
@@ -21,7 +28,8 @@ size_t Utf8PrefixLength(const std::string& text, size_t characters) {
 }  // namespace
 
 std::string DevicePathForPortName(const std::string& name) {
-  return "\\\\.\\" + name.substr(0, Utf8PrefixLength(name, kMaxNameCharacters));
+  if (HasDevicePrefix(name)) return name.substr(0, 4 + Utf8PrefixLength(name.substr(4), kMaxNameCharacters));
+  return kDevicePrefix + name.substr(0, Utf8PrefixLength(name, kMaxNameCharacters));
 }
 
 }  // namespace varnetik

@@ -3,6 +3,9 @@
 #include <cctype>
 
 #include "serial/SerialPort.h"
+#ifdef _WIN32
+#include "serial/PortProbeWin32.h"
+#endif
 
 namespace varnetik {
 
@@ -35,7 +38,13 @@ bool IsPortListed(const std::vector<std::string>& list, const std::string& name)
 // Appends name when it opens exclusively with the probe settings; the port is closed again at once.
 int ProbePort(std::vector<std::string>& list, const std::string& name, const PortClaimRules& rules) {
   if (IsPortListed(list, name)) return 0;
+#ifdef _WIN32
+  // Windows skips absent and Bluetooth ports and puts the port's settings back before it closes.
+  (void)rules;
+  if (!ProbeComPort(name, kProbeLine, kProbeQueueSize)) return 0;
+#else
   if (!SerialPort().Open(name, kProbeLine, kProbeQueueSize, kProbeQueueSize, rules)) return 0;
+#endif
   list.push_back(name);
   return 1;
 }

@@ -60,8 +60,9 @@ class SerialPort {
   ~SerialPort() { Close(); }
 
   // Closes the port held, then opens portName and configures it raw and 8-bit clean with line; software
-  // and hardware flow control off, RTS cleared, DTR untouched, the driver asked for low latency where it
-  // offers it. A port in use elsewhere is refused before any of its settings change: one another process
+  // and hardware flow control off, RTS cleared, DTR untouched. On Linux the driver is asked for low
+  // latency where it offers it; on Windows the latency is the driver's own setting (an FTDI adapter's
+  // latency timer is set in the Device Manager). A port in use elsewhere is refused before any of its settings change: one another process
   // has open, one whose lock file a running process holds, one with the exclusive flag or a flock. The
   // lock file is held until the port closes, and the exclusive flag and a flock keep later openers out.
   // A setting without a form on this system (a baud rate without a termios speed, mark parity, 1.5 stop

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "serial/PortName.h"
+#include "serial/ComDeviceWin32.h"
 
 namespace varnetik {
 
@@ -16,45 +16,6 @@ namespace {
 HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 DWORD AsDword(int64_t value) { return static_cast<DWORD>(std::clamp<int64_t>(value, 0, MAXDWORD)); }
-
-std::wstring Utf16(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int size = static_cast<int>(text.size());
-  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(std::max(length, 0)), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
-  return wide;
-}
-
-BYTE StopBitsCode(float stopBits) {
-  if (stopBits == 1.0f) return ONESTOPBIT;
-  if (stopBits == 2.0f) return TWOSTOPBITS;
-  return ONE5STOPBITS;
-}
-
-// The line settings on top of what the driver reports: parity checking on for every parity ("none" has
-// nothing to check), no CTS flow control and RTS off for handshake 0. DTR, DSR, XON/XOFF and error
-// handling stay as the driver had them. The parity codes are the Win32 ones (NOPARITY, ODDPARITY,
-// EVENPARITY); mark and space parity and other character sizes are refused, as on the POSIX side.
-bool ConfigureLine(HANDLE port, const LineSettings& line) {
-  if (line.baudRate <= 0 || line.baudRate > MAXDWORD || line.parity < kParityNone || line.parity > kParityEven ||
-      (line.dataBits != 7 && line.dataBits != 8)) {
-    return false;
-  }
-  DCB dcb{};
-  dcb.DCBlength = sizeof dcb;
-  if (!::GetCommState(port, &dcb)) return false;
-  dcb.BaudRate = static_cast<DWORD>(line.baudRate);
-  dcb.fParity = 1;
-  dcb.ByteSize = static_cast<BYTE>(line.dataBits);
-  dcb.Parity = static_cast<BYTE>(line.parity);
-  dcb.StopBits = StopBitsCode(line.stopBits);
-  if (line.handshake == 0) {
-    dcb.fOutxCtsFlow = 0;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-  }
-  return ::SetCommState(port, &dcb) != 0;
-}
 
 bool ApplyTimeouts(HANDLE port, const PortTimeouts& timeouts) {
   COMMTIMEOUTS values{AsDword(timeouts.readIntervalMs), AsDword(timeouts.readTotalMultiplierMs),
@@ -78,9 +39,7 @@ int64_t QueuedInput(HANDLE port) {
 bool SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
                       int64_t txQueueSize, const PortClaimRules& /*rules*/) {
   Close();
-  // Synchronous I/O, opened exclusively: share mode 0 refuses the port while any program holds it.
-  const HANDLE port = ::CreateFileW(Utf16(DevicePathForPortName(portName)).c_str(),
-                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE port = OpenComDevice(portName);
   if (port == INVALID_HANDLE_VALUE) return false;
   if (rxQueueSize > 0 && txQueueSize > 0) ::SetupComm(port, AsDword(rxQueueSize), AsDword(txQueueSize));
   if (!ConfigureLine(port, line)) {

@@ -2,11 +2,10 @@
 #include <ws2tcpip.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <deque>
-#include <iostream>
-#include <memory>
 #include <mutex>
-#include <thread>
+#include <string>
 
 #include "slave/ProgramInput.h"
 
@@ -22,19 +21,37 @@ struct Mailbox {
   std::atomic<bool> stop{false};
   std::mutex mutex;  // guards lines
   std::deque<std::string> lines;
+  HANDLE reader = nullptr;  // the thread that reads standard input
 
   void Wake() {
     ::sendto(wake, "w", 1, 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  }
+  void Stop() {
+    stop = true;
+    Wake();
   }
 };
 
 Mailbox* mailbox = nullptr;
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
-  mailbox->stop = true;
-  mailbox->Wake();
-  return TRUE;
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      mailbox->Stop();
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      // Windows ends the process as soon as this handler returns, and after about 5 s in any case. So
+      // it does not return: the loop stops, --save is written and the slave ends the process itself,
+      // this thread with it.
+      mailbox->Stop();
+      ::Sleep(INFINITE);
+      return TRUE;
+    default:
+      return FALSE;
+  }
 }
 
 bool OpenWakeSocket(Mailbox& box) {
@@ -48,16 +65,37 @@ bool OpenWakeSocket(Mailbox& box) {
          ::getsockname(box.wake, reinterpret_cast<sockaddr*>(&box.address), &size) == 0;
 }
 
-void ReadStandardInput(Mailbox* box) {
-  for (std::string line; std::getline(std::cin, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    {
-      std::lock_guard<std::mutex> lock(box->mutex);
-      box->lines.push_back(std::move(line));
-    }
-    box->Wake();
+void Deliver(Mailbox& box, std::string line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  {
+    std::lock_guard<std::mutex> lock(box.mutex);
+    box.lines.push_back(std::move(line));
   }
+  box.Wake();
 }
+
+// Plain ReadFile on the console or pipe, not the C runtime's stdin: a read blocked there holds the
+// runtime's stdin lock, which exit() wants as well, and the process would never end. A read still
+// waiting at the end is cancelled (CancelReader).
+DWORD WINAPI ReadStandardInput(void* context) {
+  Mailbox& box = *static_cast<Mailbox*>(context);
+  const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  std::string pending;
+  char chunk[512];
+  DWORD got = 0;
+  while (::ReadFile(input, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+    pending.append(chunk, got);
+    for (size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+      Deliver(box, pending.substr(0, end));
+      pending.erase(0, end + 1);
+    }
+  }
+  // At the end of the input a last line without its line end counts too; a cancelled read ends quietly.
+  if (!pending.empty() && ::GetLastError() != ERROR_OPERATION_ABORTED) Deliver(box, std::move(pending));
+  return 0;
+}
+
+void CancelReader() { ::CancelSynchronousIo(mailbox->reader); }
 
 // On the loop's thread: the wake-ups taken off the socket, then the stop or the lines they stand for.
 void TakeMail(Mailbox& box, SlaveServer& server, const std::function<void(const std::string&)>& onLine) {
@@ -91,7 +129,12 @@ bool WatchProgramInput(SlaveServer& server, std::function<void(const std::string
   }
   server.Watch(static_cast<Handle>(mailbox->wake),
                [&server, onLine = std::move(onLine)] { TakeMail(*mailbox, server, onLine); });
-  std::thread(ReadStandardInput, mailbox).detach();
+  mailbox->reader = ::CreateThread(nullptr, 0, ReadStandardInput, mailbox, 0, nullptr);
+  if (mailbox->reader == nullptr) {
+    error = "cannot read standard input: " + SystemErrorText();
+    return false;
+  }
+  std::atexit(CancelReader);
   return true;
 }
 

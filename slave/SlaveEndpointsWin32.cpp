@@ -28,8 +28,9 @@ bool IsIpv4Address(const std::string& text) {
 // The driver says at open which rates it takes.
 bool BaudRateUsable(int64_t /*baudRate*/) { return true; }
 
-// No SO_REUSEADDR: on Windows it would let another program take the port away; connections in
-// TIME_WAIT do not keep a new listener from binding here.
+// No SO_REUSEADDR, and SO_EXCLUSIVEADDRUSE: without it another program could bind the same address
+// with SO_REUSEADDR and take the connections meant for the slave. Connections in TIME_WAIT do not keep
+// a new listener from binding here.
 Handle OpenListener(const SlaveOptions& options, uint16_t& boundPort, std::string& error) {
   const std::string where = options.listenHost + ":" + std::to_string(options.listenPort);
   if (!StartSockets()) {
@@ -43,7 +44,10 @@ Handle OpenListener(const SlaveOptions& options, uint16_t& boundPort, std::strin
   ::inet_pton(AF_INET, options.listenHost.c_str(), &address.sin_addr);
   int size = sizeof address;
   u_long nonBlocking = 1;
+  const BOOL exclusive = TRUE;
   if (listener == INVALID_SOCKET || ::ioctlsocket(listener, FIONBIO, &nonBlocking) != 0 ||
+      ::setsockopt(listener, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+                   sizeof exclusive) != 0 ||
       ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(listener, kListenBacklog) != 0 ||
       ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {

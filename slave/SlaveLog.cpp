@@ -7,13 +7,24 @@ namespace varnetik::slave {
 
 namespace {
 
+// The calendar fields of seconds in local time. The thread-safe forms differ: localtime_s on Windows
+// (with its arguments the other way round), localtime_r on POSIX.
+std::tm LocalTime(std::time_t seconds) {
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &seconds);
+#else
+  localtime_r(&seconds, &local);
+#endif
+  return local;
+}
+
 // "14:03:07.125" in local time.
 std::string TimeStamp() {
   const auto now = std::chrono::system_clock::now();
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm local{};
-  localtime_r(&seconds, &local);
+  const std::tm local = LocalTime(seconds);
   char text[32];
   std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
                 static_cast<int>(ms));

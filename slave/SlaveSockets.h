@@ -1,8 +1,9 @@
 // The system calls under the slave's loop: the wait for its sockets and its serial line, moving bytes,
 // and the clients of its listener. SlaveSocketsPosix.cpp gives them with poll and POSIX descriptors.
-// SlaveSocketsWin32.cpp gives them with Windows Sockets, where a COM port cannot be waited on together
-// with sockets: there the line counts as readable on every turn, is read without waiting, and a wait
-// lasts at most kLinePollMs while a line is served.
+// SlaveSocketsWin32.cpp gives them with Windows Sockets and a synchronous COM port. Waiting on the port
+// together with the sockets would take overlapped I/O (WaitCommEvent, WSAEventSelect and
+// WaitForMultipleObjects); the loop polls instead, for simplicity: the line counts as readable on every
+// turn, is read without waiting, and a wait lasts at most kLinePollMs while a line is served.
 #pragma once
 
 #include <cstddef>

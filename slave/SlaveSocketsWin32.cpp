@@ -139,10 +139,17 @@ void CloseSocket(Handle socket, bool reset) {
 
 std::string SystemErrorText() {
   const DWORD code = ::WSAGetLastError() != 0 ? static_cast<DWORD>(::WSAGetLastError()) : ::GetLastError();
-  char text[256] = {};
-  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                        0, text, sizeof text, nullptr);
-  std::string message(text, length);
+  // The wide text, turned into UTF-8 like every other line the slave writes; the ANSI form would put
+  // the code page's bytes into it.
+  wchar_t text[256] = {};
+  const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                        0, text, sizeof text / sizeof text[0], nullptr);
+  std::string message;
+  if (length > 0) {
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    message.resize(static_cast<size_t>(std::max(size, 0)));
+    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size, nullptr, nullptr);
+  }
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
     message.pop_back();
   }

@@ -1,14 +1,8 @@
 #include "tcp/NameLookUp.h"
 
-// The one difference between the two systems here is where getaddrinfo is declared.
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#endif
 
 namespace varnetik {
 

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "serial/PortName.h"
+#include "serial/PortProbeWin32.h"
 #include "serial/PortScan.h"
 #include "serial/RtuLink.h"
 #include "tests/serial/ComPeerWin32.h"
@@ -21,6 +22,8 @@ namespace {
 
 using testing::ComPair;
 using testing::ComPeer;
+using testing::CommStateOf;
+using testing::LeaveCommState;
 using testing::FakeConsole;
 using Bytes = std::vector<uint8_t>;
 using Names = std::vector<std::string>;
@@ -42,6 +45,9 @@ TEST(ComPortNames, FollowTheDeviceNamespacePrefix) {
       {"blanks kept", " COM3 ", "\\\\.\\ COM3 "},
       {"cut at 59 characters", std::string(70, 'A'), "\\\\.\\" + std::string(59, 'A')},
       {"cut between characters", umlauts60, "\\\\.\\" + umlauts60.substr(0, 118)},
+      {"typed as a device path", "\\\\.\\COM10", "\\\\.\\COM10"},
+      {"typed as a raw device path", "\\\\?\\COM10", "\\\\?\\COM10"},
+      {"device path cut after the prefix", "\\\\.\\" + std::string(70, 'A'), "\\\\.\\" + std::string(59, 'A')},
   };
   for (const auto& c : cases) EXPECT_EQ(DevicePathForPortName(c.name), c.path) << c.label;
 }
@@ -115,6 +121,46 @@ TEST_F(ComPairExchangeTest, ShortAnswerEndsOnlyWithTheBudget) {
   EXPECT_LT(ms, 3000);
 }
 
+// Whatever the previous program left in the driver, the port opens 8-bit clean: XON/XOFF would swallow
+// 0x11 and 0x13 in an answer, and the DSR, null, error-character and abort settings lose or change bytes.
+TEST_F(ComPairTest, OpenClearsWhatThePreviousProgramLeftInTheDriver) {
+  ASSERT_TRUE(LeaveCommState(pair.link, [](DCB& dcb) {
+    dcb.fOutX = TRUE;
+    dcb.fInX = TRUE;
+  }));
+  const DCB left = CommStateOf(pair.link);
+  ASSERT_TRUE(left.fOutX && left.fInX) << "the driver did not keep XON/XOFF";
+  if (!pair.linkTty.empty()) {
+    const std::string before = testing::HostTerminalSettings(pair.linkTty);
+    ASSERT_NE(before.find(" ixon"), std::string::npos) << before;
+  }
+
+  ASSERT_TRUE(link.RtuOpenPort());
+  link.RtuClosePort();  // the driver keeps the DCB after the close
+  const DCB opened = CommStateOf(pair.link);
+  ASSERT_NE(opened.DCBlength, 0u);
+  const struct {
+    const char* field;
+    DWORD value;
+    DWORD wanted;
+  } fields[] = {
+      {"fBinary", opened.fBinary, TRUE},           {"fOutX", opened.fOutX, FALSE},
+      {"fInX", opened.fInX, FALSE},                {"fOutxDsrFlow", opened.fOutxDsrFlow, FALSE},
+      {"fOutxCtsFlow", opened.fOutxCtsFlow, FALSE},
+  };
+  for (const auto& f : fields) EXPECT_EQ(f.value, f.wanted) << f.field;
+  if (!pair.linkTty.empty()) {
+    const std::string after = testing::HostTerminalSettings(pair.linkTty);
+    EXPECT_NE(after.find(" -ixon"), std::string::npos) << after;
+    EXPECT_NE(after.find(" -ixoff"), std::string::npos) << after;
+  }
+}
+
+TEST_F(ComPairTest, NameTypedAsADevicePathOpensThatPort) {
+  link.portName = "\\\\.\\" + pair.link;
+  EXPECT_TRUE(link.RtuOpenPort());
+}
+
 size_t Position(const Names& list, const std::string& name) {
   return static_cast<size_t>(std::find(list.begin(), list.end(), name) - list.begin());
 }
@@ -125,6 +171,10 @@ TEST_F(ComPairTest, ScanListsThePairInOrderAndTheOpenPortFirstAsTyped) {
   const Names found = ScanPorts(link, console);
   EXPECT_LT(Position(found, pair.link), Position(found, pair.peer));
   EXPECT_LT(Position(found, pair.peer), found.size());
+  // The test prefix hides the host's own serial ports, which a scan would otherwise reconfigure.
+  if (testing::RunsUnderWine()) {
+    EXPECT_EQ(found, (Names{pair.link, pair.peer}));
+  }
 
   // Opened under its name in lower case, the link's port heads the list as typed and is not probed.
   link.portName = NormalizePortName(pair.link);
@@ -135,6 +185,47 @@ TEST_F(ComPairTest, ScanListsThePairInOrderAndTheOpenPortFirstAsTyped) {
   EXPECT_EQ(Position(withOpenPort, pair.link), withOpenPort.size());
   EXPECT_EQ(withOpenPort.size(), found.size());
   EXPECT_EQ(console.log.back(), "Gefundene COM Ports: " + std::to_string(withOpenPort.size()));
+}
+
+// The probe opens and configures a port to see that it works, then gives it back as it was.
+TEST_F(ComPairTest, ScanLeavesTheSettingsOfTheProbedPortsAsTheyWere) {
+  ASSERT_TRUE(LeaveCommState(pair.peer, [](DCB& dcb) {
+    dcb.BaudRate = CBR_19200;
+    dcb.fOutX = TRUE;
+  }));
+  FakeConsole console;
+  const Names found = ScanPorts(link, console);
+  EXPECT_LT(Position(found, pair.peer), found.size());
+  const DCB after = CommStateOf(pair.peer);
+  EXPECT_EQ(after.BaudRate, static_cast<DWORD>(CBR_19200));
+  EXPECT_TRUE(after.fOutX);
+  // The peer of the other tests opens it with its own settings; XON/XOFF must not stay for them.
+  LeaveCommState(pair.peer, [](DCB& dcb) { dcb.fOutX = FALSE; });
+}
+
+// A candidate that is not a device, or is an outgoing Bluetooth port (whose open would try to reach
+// the paired device for seconds), is never opened.
+TEST_F(ComPairTest, ScanSkipsAbsentAndBluetoothPorts) {
+  HKEY map = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                              REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &map, nullptr),
+            ERROR_SUCCESS);
+  const std::wstring bluetooth = L"\\Device\\BthModem7";
+  const std::wstring peer(pair.peer.begin(), pair.peer.end());
+  ASSERT_EQ(::RegSetValueExW(map, bluetooth.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(peer.c_str()),
+                             static_cast<DWORD>((peer.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  const struct {
+    std::string name;
+    bool probed;
+  } cases[] = {{pair.link, true}, {pair.peer, false}, {"NOSUCHPORT", false}};
+  for (const auto& c : cases) EXPECT_EQ(IsComPortWorthProbing(c.name), c.probed) << c.name;
+  FakeConsole console;
+  const Names found = ScanPorts(link, console);
+  ::RegDeleteValueW(map, bluetooth.c_str());
+  ::RegCloseKey(map);
+  EXPECT_LT(Position(found, pair.link), found.size());
+  EXPECT_EQ(Position(found, pair.peer), found.size());
 }
 
 TEST_F(ComPairTest, ScanLeavesOutAPortHeldElsewhere) {
