@@ -71,17 +71,24 @@ bool IsDirectory(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-// A process id in the ten-digit ASCII form, or as the four bytes of a native int that microcom writes;
-// 0 when the text holds neither.
+// A process id in the ASCII form (blanks, digits, then a newline or a blank and whatever a tool adds),
+// or as the four bytes of a native int that microcom writes; 0 when the text holds neither. Four bytes
+// with a zero among them can only be the binary form: an id has at most 22 bits, so its top byte is 0.
 int64_t ParseOwner(const char* text, size_t length) {
-  char* end = nullptr;
-  errno = 0;
-  long owner = std::strtol(text, &end, 10);
-  if (end != text && errno == 0 && owner > 0 && owner <= INT_MAX) return owner;
   int32_t binary = 0;
-  if (length != sizeof binary) return 0;
-  std::memcpy(&binary, text, sizeof binary);
-  return binary > 0 ? binary : 0;
+  if (length == sizeof binary && std::memchr(text, '\0', length) != nullptr) {
+    std::memcpy(&binary, text, sizeof binary);
+    return binary > 0 ? binary : 0;
+  }
+  size_t at = 0;
+  while (at < length && text[at] == ' ') ++at;
+  const size_t digits = at;
+  int64_t owner = 0;
+  while (at < length && text[at] >= '0' && text[at] <= '9' && owner <= INT_MAX) {
+    owner = owner * 10 + (text[at++] - '0');
+  }
+  const bool ended = at == length || text[at] == '\n' || text[at] == ' ';
+  return at > digits && ended && owner > 0 && owner <= INT_MAX ? owner : 0;
 }
 
 bool IsRunning(int64_t pid) { return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }

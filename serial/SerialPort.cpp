@@ -219,7 +219,12 @@ PortOpenResult SerialPort::Open(const std::string& portName, const LineSettings&
   if (result) result = OpenExclusive(path, rules, device, fd);
   if (!result) return result;
   SavedLine found;
-  if (!SaveLine(fd, found) || !ConfigureLine(fd, line)) {
+  if (!SaveLine(fd, found)) {
+    ReleasePort(fd);
+    return PortOpenResult::Refused(PortRefusal::NotATerminal);
+  }
+  if (!ConfigureLine(fd, line)) {
+    // A driver may have taken part of the settings before it refused the rest.
     RestoreLine(fd, found);
     ReleasePort(fd);
     return PortOpenResult::Refused(PortRefusal::SettingsRefused);

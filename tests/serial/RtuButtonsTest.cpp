@@ -93,10 +93,20 @@ TEST(RtuStatusTextTest, DescribesTheLink) {
 
 class RtuButtonsTest : public ::testing::Test {
  protected:
+  // Lock directories and a /proc of the test's own: what the machine's would add to the log (notes
+  // for an ordinary user, who cannot see other users' programs) is the business of the test that
+  // plants it.
+  void SetUp() override {
+    link.systemPaths = {.procRoot = noProcesses.path.string(), .lockDirectories = locks.Paths()};
+  }
+
   void Connect(const std::string& name) {
     console.texts[ControlId::PortCombo] = name;
     RtuConnectClicked(link, slaveId, console);
   }
+
+  testing::TemporaryDirectory noProcesses;
+  testing::TestLockDirectories locks;
 
   TerminalPair first;
   TerminalPair second;
@@ -137,8 +147,7 @@ TEST_F(RtuButtonsTest, FailureIsLoggedBeforeTheBoxAndTheStatusFollows) {
   TerminalPair third, fourth;
   testing::OtherProcess user(testing::OtherProcess::Holds::Terminal, third.Path());
   testing::OtherProcess locker(testing::OtherProcess::Holds::Nothing);
-  testing::TestLockDirectories locks;
-  link.systemPaths.lockDirectories = locks.Paths();
+  link.systemPaths.procRoot = kDefaultProcRoot;  // where the other programs really are
   std::ofstream(locks.primary.LockFileOf(fourth.Path())) << locker.Pid() << "\n";
   // A forked test process runs under the test program's name, cut to the kernel's 15 characters.
   const std::string program = ProgramNameOf("/proc", user.Pid());
