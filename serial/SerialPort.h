@@ -84,7 +84,7 @@ class SerialPort {
   // closed and says why.
   PortOpenResult Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
                       int64_t txQueueSize, const PortClaimRules& rules);
-  // The same with the rules of this moment: /proc read now, lock files in /run/lock.
+  // The same with the rules of this moment: /proc read now, lock files in /run/lock (or /var/lock).
   PortOpenResult Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
                       int64_t txQueueSize) {
     return Open(portName, line, rxQueueSize, txQueueSize, PortClaimRules{});
