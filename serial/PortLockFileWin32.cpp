@@ -9,18 +9,19 @@ namespace varnetik {
 
 PortLockFile::~PortLockFile() { Release(); }
 
-PortLockFile::PortLockFile(PortLockFile&& other) noexcept : path_(std::exchange(other.path_, {})) {}
+PortLockFile::PortLockFile(PortLockFile&& other) noexcept : held_(std::exchange(other.held_, {})) {}
 
 PortLockFile& PortLockFile::operator=(PortLockFile&& other) noexcept {
-  if (this != &other) path_ = std::exchange(other.path_, {});
+  if (this != &other) held_ = std::exchange(other.held_, {});
   return *this;
 }
 
-bool PortLockFile::Take(const std::string& /*devicePath*/, const std::string& /*directory*/) {
+PortLockFile::Outcome PortLockFile::Take(const std::string& /*devicePath*/,
+                                         const LockDirectories& /*directories*/, StaleLocks /*stale*/) {
   Release();
-  return true;
+  return {};
 }
 
-void PortLockFile::Release() { path_.clear(); }
+void PortLockFile::Release() { held_.clear(); }
 
 }  // namespace varnetik

@@ -35,7 +35,8 @@ bool IsPortListed(const std::vector<std::string>& list, const std::string& name)
   return false;
 }
 
-// Appends name when it opens exclusively with the probe settings; the port is closed again at once.
+// Appends name when it opens exclusively and takes the probe settings; the port is put back as it was
+// and closed again at once.
 int ProbePort(std::vector<std::string>& list, const std::string& name, const PortClaimRules& rules) {
   if (IsPortListed(list, name)) return 0;
 #ifdef _WIN32
@@ -66,7 +67,7 @@ std::string NormalizePortName(const std::string& name) {
 }
 
 std::vector<std::string> ScanPorts(const RtuLink& link, OperatorConsole& console,
-                                   const std::vector<std::string>& candidates) {
+                                   const std::vector<std::string>& candidates, const PortClaimRules& rules) {
   std::vector<std::string> list;
   int added = 0;
   // The port held by this program cannot be probed (it is in exclusive use), so it is listed as stored.
@@ -74,9 +75,10 @@ std::vector<std::string> ScanPorts(const RtuLink& link, OperatorConsole& console
     list.push_back(link.portName);
     added = 1;
   }
-  // Which ports other programs hold is read once for all candidates.
-  const PortClaimRules rules;
-  for (const std::string& candidate : candidates) added += ProbePort(list, candidate, rules);
+  // Which ports other programs hold was read once for all candidates.
+  PortClaimRules probeRules = rules;
+  probeRules.purpose = PortClaimRules::Purpose::Probe;
+  for (const std::string& candidate : candidates) added += ProbePort(list, candidate, probeRules);
   if (added == 0) {
     console.LogLine("Keine verfügbaren Ports gefunden.");
   } else {

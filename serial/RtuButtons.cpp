@@ -3,6 +3,7 @@
 #include <string>
 
 #include "modbus/InputParsing.h"
+#include "operator/PortOpenTexts.h"
 #include "serial/LineSettings.h"
 
 namespace varnetik {
@@ -26,10 +27,12 @@ void RtuConnectClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& console
     console.ShowMessage(kHintTitle, "Bitte einen Port wählen/eingeben.");
     return;
   }
-  if (link.RtuOpenPort()) {
+  if (const PortOpenResult opened = link.RtuOpenPort()) {
     console.LogLine("Port geöffnet: " + link.portName);
+    for (const std::string& note : PortOpenNoteLines(opened)) console.LogLine(note);
   } else {
     console.LogLine("Konnte Port nicht öffnen: " + link.portName);
+    console.LogLine(PortRefusalLine(opened));
     console.ShowMessage(kErrorTitle, "Port konnte nicht geöffnet werden.");
   }
   console.ShowLinkStatus();

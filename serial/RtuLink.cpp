@@ -21,12 +21,16 @@ PortTimeouts RtuLink::Timeouts() const {
           writeTotalTimeoutMultiplierMs};
 }
 
-bool RtuLink::RtuOpenPort() {
+PortOpenResult RtuLink::RtuOpenPort() {
   // The open closes the port held first, so a failed open leaves the link closed.
-  if (!serialPort.Open(portName, Line(), kLinkQueueSize, kLinkQueueSize)) return false;
+  PortOpenResult result =
+      serialPort.Open(portName, Line(), kLinkQueueSize, kLinkQueueSize, PortClaimRules{.paths = systemPaths});
+  if (!result) return result;
   serialPort.SetTimeouts(Timeouts());
   RtuFlushRx();
-  return true;
+  if (uncheckedUsersTold_) result.othersUnchecked = false;
+  uncheckedUsersTold_ = uncheckedUsersTold_ || result.othersUnchecked;
+  return result;
 }
 
 void RtuLink::RtuClosePort() { serialPort.Close(); }

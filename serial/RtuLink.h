@@ -28,6 +28,7 @@ class RtuLink : public RtuExchanger {
   int64_t writeTotalTimeoutMultiplierMs = 10;
   RtuTxFrame txFrame{};
   RtuRxFrame rxFrame{};
+  SystemPaths systemPaths;  // where an open looks for other programs and their locks
 
   bool IsOpen() const { return serialPort.IsOpen(); }
 
@@ -36,8 +37,10 @@ class RtuLink : public RtuExchanger {
   // The stored timeouts, with rxTimeoutMs as the read total constant.
   PortTimeouts Timeouts() const;
 
-  // Closes any open port, opens portName with the stored settings, applies the timeouts, flushes.
-  bool RtuOpenPort();
+  // Closes any open port, opens portName with the stored settings, applies the timeouts, flushes. That
+  // other users' programs could not be checked is told at the first open that meets it, not at every
+  // one: nothing the operator does changes it during a run.
+  PortOpenResult RtuOpenPort();
   void RtuClosePort();
   // Drops the bytes already waiting; never pauses.
   void RtuFlushRx();
@@ -47,6 +50,9 @@ class RtuLink : public RtuExchanger {
   RtuTransactionContext TransactionContext(uint8_t slaveId) {
     return RtuTransactionContext{*this, txFrame, rxFrame, slaveId, rxTimeoutMs};
   }
+
+ private:
+  bool uncheckedUsersTold_ = false;
 };
 
 }  // namespace varnetik

@@ -7,11 +7,14 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -23,33 +26,138 @@ namespace varnetik {
 
 namespace {
 
-// Takes the port's lock file and makes sure no other process has the device open; device receives its
-// number. A port that fails here has not been opened, so nothing on it has changed.
-bool ClaimPort(const std::string& path, const PortClaimRules& rules, PortLockFile& lock, dev_t& device) {
-  struct stat status {};
-  if (stat(path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return false;
-  device = status.st_rdev;
-  // The lock first: from then on every program that honours lock files stays away.
-  return lock.Take(path, rules.lockDirectory) && !rules.users.HeldByAnother(device);
+// Terminal numbers that are no line of their own: /dev/tty (whatever terminal the caller has),
+// /dev/console and /dev/tty0 (whatever the kernel's console is), /dev/ptmx (a new, unconnected master
+// at every open). Opened by those names a port would slip past every check made on its own name.
+constexpr unsigned kAliasMajor = 5;
+constexpr unsigned kTtyAliasMinor = 0;
+constexpr unsigned kConsoleAliasMinor = 1;
+constexpr unsigned kPtmxMinor = 2;
+constexpr unsigned kVirtualConsoleMajor = 4;
+constexpr unsigned kCurrentVirtualConsoleMinor = 0;
+// Pseudo-terminal masters: the old BSD ones, and the Unix 98 ones behind /dev/ptmx.
+constexpr unsigned kBsdPtyMasterMajor = 2;
+constexpr unsigned kPtyMasterFirstMajor = 128;
+constexpr unsigned kPtyMasterLastMajor = 135;
+
+bool IsAliasOrMaster(dev_t number) {
+  const unsigned numberMajor = major(number);
+  const unsigned numberMinor = minor(number);
+  if (numberMajor == kAliasMajor) {
+    return numberMinor == kTtyAliasMinor || numberMinor == kConsoleAliasMinor || numberMinor == kPtmxMinor;
+  }
+  if (numberMajor == kVirtualConsoleMajor) return numberMinor == kCurrentVirtualConsoleMinor;
+  return numberMajor == kBsdPtyMasterMajor ||
+         (numberMajor >= kPtyMasterFirstMajor && numberMajor <= kPtyMasterLastMajor);
 }
 
-int OpenExclusive(const std::string& path, dev_t device) {
+PortRefusal RefusalOfError(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM: return PortRefusal::PermissionDenied;
+    case EBUSY: return PortRefusal::InUse;  // the exclusive flag of another opener
+    case ENOTTY: return PortRefusal::NotATerminal;
+    default: return PortRefusal::NoSuchDevice;
+  }
+}
+
+PortOpenResult InUseBy(const std::string& procRoot, int64_t pid) {
+  return PortOpenResult::Refused(PortRefusal::InUse, pid, pid != 0 ? ProgramNameOf(procRoot, pid) : "");
+}
+
+// Whether the kernel sends its console output to this device (/sys/class/tty/console/active lists the
+// names, "tty0 ttyS0"): a probe would set its line to 9600 under the kernel's messages.
+bool IsActiveConsole(const std::string& path, const std::string& consoleList) {
+  int fd = open(consoleList.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  char text[256] = {};
+  ssize_t got = read(fd, text, sizeof text - 1);
+  close(fd);
+  if (got <= 0) return false;
+  std::string resolved = path;
+  if (char* real = realpath(path.c_str(), nullptr)) {
+    resolved = real;
+    std::free(real);
+  }
+  const std::string name = resolved.substr(resolved.find_last_of('/') + 1);
+  std::istringstream names(std::string(text, static_cast<size_t>(got)));
+  for (std::string listed; names >> listed;) {
+    if (listed == name) return true;
+  }
+  return false;
+}
+
+// What the name leads to now, if it is a serial line of its own.
+PortOpenResult CheckNode(const std::string& path, const PortClaimRules& rules, DeviceIdentity& device) {
+  struct stat node {};
+  if (stat(path.c_str(), &node) != 0) return PortOpenResult::Refused(RefusalOfError(errno));
+  if (!S_ISCHR(node.st_mode) || IsAliasOrMaster(node.st_rdev)) {
+    return PortOpenResult::Refused(PortRefusal::NotATerminal);
+  }
+  device = {node.st_rdev, node.st_dev, node.st_ino};
+  if (rules.purpose == PortClaimRules::Purpose::Probe && IsActiveConsole(path, rules.paths.consoleList)) {
+    return PortOpenResult::Refused(PortRefusal::InUse);
+  }
+  return {};
+}
+
+// Makes sure no other process has the device open, then takes the port's lock files. /proc comes
+// first: a lock is only ever taken over when nobody is seen on the line. A port that fails here has not
+// been opened, so nothing on it has changed.
+PortOpenResult ClaimPort(const std::string& path, const PortClaimRules& rules, const DeviceIdentity& device,
+                         PortLockFile& lock) {
+  if (int64_t holder = rules.users.HolderOf(device)) return InUseBy(rules.paths.procRoot, holder);
+  const StaleLocks stale =
+      rules.purpose == PortClaimRules::Purpose::Probe ? StaleLocks::LeaveAlone : StaleLocks::TakeOver;
+  const PortLockFile::Outcome locked = lock.Take(path, rules.paths.lockDirectories, stale);
+  if (locked.refused) {
+    return PortOpenResult::Refused(PortRefusal::Locked, locked.holder,
+                                   locked.holder != 0 ? ProgramNameOf(rules.paths.procRoot, locked.holder) : "");
+  }
+  return {};
+}
+
+// Why the descriptor is not the terminal that was checked, if it is not: another node behind the name
+// by now (an adapter replugged, a link changed), or a terminal other than the one named (TIOCGDEV tells
+// which one the kernel really opened).
+PortRefusal MismatchOf(int fd, const DeviceIdentity& device) {
+  struct stat opened {};
+  if (fstat(fd, &opened) != 0 || opened.st_rdev != device.number || opened.st_dev != device.fileSystem ||
+      opened.st_ino != device.inode) {
+    return PortRefusal::NoSuchDevice;
+  }
+  unsigned int terminal = 0;
+  if (ioctl(fd, TIOCGDEV, &terminal) != 0) return PortRefusal::NotATerminal;
+  const dev_t opensAs = static_cast<dev_t>(terminal);
+  const bool same = major(opensAs) == major(device.number) && minor(opensAs) == minor(device.number);
+  return same ? PortRefusal::None : PortRefusal::NotATerminal;
+}
+
+PortOpenResult OpenExclusive(const std::string& path, const PortClaimRules& rules, const DeviceIdentity& device,
+                             int& fd) {
   // Non-blocking so that a missing carrier never holds the open; reads rely on it never waiting too.
-  int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
-  // The name must still lead to the device that was checked (an adapter may have been replugged).
+  fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return PortOpenResult::Refused(RefusalOfError(errno));
   // TIOCEXCL does not stop a privileged opener, so its flag is checked by hand; the lock keeps out every
   // program that locks as well. The flag is set last: a refused open must not leave it on a port that
-  // somebody else holds.
-  struct stat opened {};
+  // somebody else holds, nor take it away from them.
+  PortOpenResult result;
   int exclusive = 0;
-  bool heldElsewhere = fstat(fd, &opened) != 0 || opened.st_rdev != device ||
-                       (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0);
-  if (heldElsewhere || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
-    close(fd);
-    return -1;
+  if (PortRefusal mismatch = MismatchOf(fd, device); mismatch != PortRefusal::None) {
+    result = PortOpenResult::Refused(mismatch);
+  } else if ((ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+             ioctl(fd, TIOCEXCL) != 0) {
+    result = PortOpenResult::Refused(PortRefusal::InUse);
+  } else if (int64_t holder = PortUsers::Gather(rules.paths.procRoot).HolderOf(device)) {
+    // Somebody opened the port after the first look and before the exclusive flag was on.
+    ioctl(fd, TIOCNXCL);
+    result = InUseBy(rules.paths.procRoot, holder);
   }
-  return fd;
+  if (!result) {
+    close(fd);
+    fd = -1;
+  }
+  return result;
 }
 
 bool ConfigureLine(int fd, const LineSettings& line) {
@@ -100,30 +208,46 @@ int Descriptor(intptr_t handle) { return static_cast<int>(handle); }
 
 }  // namespace
 
-bool SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t /*rxQueueSize*/,
-                      int64_t /*txQueueSize*/, const PortClaimRules& rules) {
+PortOpenResult SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t /*rxQueueSize*/,
+                                int64_t /*txQueueSize*/, const PortClaimRules& rules) {
   // First, because the port asked for may be the one held.
   Close();
   const std::string path = DevicePathForPortName(portName);
+  DeviceIdentity device;
   PortLockFile portLock;
-  dev_t device = 0;
-  if (!ClaimPort(path, rules, portLock, device)) return false;
-  int fd = OpenExclusive(path, device);
-  if (fd < 0) return false;
-  if (!ConfigureLine(fd, line)) {
+  int fd = -1;
+  PortOpenResult result = CheckNode(path, rules, device);
+  if (result) result = ClaimPort(path, rules, device, portLock);
+  if (result) result = OpenExclusive(path, rules, device, fd);
+  if (!result) return result;
+  SavedLine found;
+  if (!SaveLine(fd, found)) {
     ReleasePort(fd);
-    return false;
+    return PortOpenResult::Refused(PortRefusal::NotATerminal);
+  }
+  if (!ConfigureLine(fd, line)) {
+    // A driver may have taken part of the settings before it refused the rest.
+    RestoreLine(fd, found);
+    ReleasePort(fd);
+    return PortOpenResult::Refused(PortRefusal::SettingsRefused);
   }
   if (line.handshake == 0) {
     int rts = TIOCM_RTS;
     ioctl(fd, TIOCMBIC, &rts);  // fails on a pseudo-terminal, which has no modem lines
   }
-  RequestLowLatency(fd);
+  if (rules.purpose == PortClaimRules::Purpose::Probe) {
+    // The port took the settings; whoever uses it next finds it as it was.
+    RestoreLine(fd, found);
+  } else {
+    RequestLowLatency(fd);
+  }
   handle_ = fd;
   lock_ = std::move(portLock);
   timeouts_ = PortTimeouts{};
   outputMayStall_ = line.handshake != 0;
-  return true;
+  result.withoutLockFile = !lock_.HoldsAny();
+  result.othersUnchecked = rules.users.Uninspected() > 0;
+  return result;
 }
 
 bool SerialPort::SetTimeouts(const PortTimeouts& timeouts) {

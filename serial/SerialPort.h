@@ -15,15 +15,29 @@
 
 #include "serial/LineSettings.h"
 #include "serial/PortLockFile.h"
+#include "serial/PortOpenResult.h"
 #include "serial/PortUsers.h"
 
 namespace varnetik {
 
+// Where the system keeps what an open looks at: the processes and their descriptors, the UUCP lock
+// directories, the list of devices the kernel's console writes to. A test points them at a tree of its
+// own, so that other users' processes, stalled mounts and planted locks need no privileges.
+struct SystemPaths {
+  std::string procRoot = kDefaultProcRoot;
+  LockDirectories lockDirectories;
+  std::string consoleList = "/sys/class/tty/console/active";
+};
+
 // What an open checks before it changes anything on a port: the devices other processes hold, gathered
-// once for a whole scan, and the directory of the UUCP lock files.
+// once for a whole scan, and the lock files. A probe (the port scan) leaves stale locks alone, never
+// touches the kernel console, and puts the line back as it found it.
 struct PortClaimRules {
-  PortUsers users = PortUsers::Gather();
-  std::string lockDirectory = kDefaultLockDirectory;
+  enum class Purpose { Use, Probe };
+
+  SystemPaths paths;
+  Purpose purpose = Purpose::Use;
+  PortUsers users = PortUsers::Gather(paths.procRoot);
 };
 
 // Reads here never wait, so only the write bound (writeTotalConstantMs + writeTotalMultiplierMs x count)
@@ -62,15 +76,20 @@ class SerialPort {
   // Closes the port held, then opens portName and configures it raw and 8-bit clean with line; software
   // and hardware flow control off, RTS cleared, DTR untouched. On Linux the driver is asked for low
   // latency where it offers it; on Windows the latency is the driver's own setting (an FTDI adapter's
-  // latency timer is set in the Device Manager). A port in use elsewhere is refused before any of its settings change: one another process
-  // has open, one whose lock file a running process holds, one with the exclusive flag or a flock. The
-  // lock file is held until the port closes, and the exclusive flag and a flock keep later openers out.
-  // A setting without a form on this system (a baud rate without a termios speed, mark parity, 1.5 stop
-  // bits) is refused. The queue sizes are only a hint here. False leaves the object closed.
-  bool Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize, int64_t txQueueSize,
-            const PortClaimRules& rules);
-  // The same with the rules of this moment: /proc read now, lock files in /run/lock.
-  bool Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize, int64_t txQueueSize) {
+  // latency timer is set in the Device Manager). A port in use elsewhere is refused before any of its
+  // settings change: one another process has open, one whose lock file a running process holds, one
+  // with the exclusive flag or a flock. So is a name that does not lead to a serial line of its own: the
+  // console and tty aliases, a pty master, anything but a terminal. The lock files are held until the
+  // port closes, and the exclusive flag and a flock keep later openers out. A setting without a form on
+  // this system (a baud rate without a termios speed, mark parity, 1.5 stop bits) is refused and the
+  // line left as it was. With Purpose::Probe the port is configured only to see that it takes the
+  // settings, then put back as it was found: it stays open for the caller to close. The queue sizes are
+  // only a hint here. A refusal leaves the object closed and says why.
+  PortOpenResult Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
+                      int64_t txQueueSize, const PortClaimRules& rules);
+  // The same with the rules of this moment: /proc read now, lock files in /run/lock (or /var/lock).
+  PortOpenResult Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
+                      int64_t txQueueSize) {
     return Open(portName, line, rxQueueSize, txQueueSize, PortClaimRules{});
   }
 

@@ -36,20 +36,27 @@ int64_t QueuedInput(HANDLE port) {
 }  // namespace
 
 // Windows keeps other openers out by the share mode alone: no lock file, no look at other processes.
-bool SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
-                      int64_t txQueueSize, const PortClaimRules& /*rules*/) {
+PortOpenResult SerialPort::Open(const std::string& portName, const LineSettings& line, int64_t rxQueueSize,
+                                int64_t txQueueSize, const PortClaimRules& /*rules*/) {
   Close();
   const HANDLE port = OpenComDevice(portName);
-  if (port == INVALID_HANDLE_VALUE) return false;
+  if (port == INVALID_HANDLE_VALUE) {
+    // A COM port held by another program answers with a denied access: share mode 0 is the only lock.
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
+      return PortOpenResult::Refused(PortRefusal::InUse);
+    }
+    return PortOpenResult::Refused(PortRefusal::NoSuchDevice);
+  }
   if (rxQueueSize > 0 && txQueueSize > 0) ::SetupComm(port, AsDword(rxQueueSize), AsDword(txQueueSize));
   if (!ConfigureLine(port, line)) {
     ::CloseHandle(port);
-    return false;
+    return PortOpenResult::Refused(PortRefusal::SettingsRefused);
   }
   handle_ = reinterpret_cast<intptr_t>(port);
   timeouts_ = PortTimeouts{};
   ApplyTimeouts(port, timeouts_);
-  return true;
+  return {};
 }
 
 bool SerialPort::SetTimeouts(const PortTimeouts& timeouts) {

@@ -1,5 +1,7 @@
 #include "serial/TermiosLine.h"
 
+#include <sys/ioctl.h>
+
 #include <iterator>
 
 namespace varnetik {
@@ -90,6 +92,22 @@ bool ApplyLineSettings(termios& settings, const LineSettings& line) {
   settings.c_cflag |= size | parityFlags | stopFlag | CLOCAL | CREAD;
   if (line.handshake == 0) settings.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
   return cfsetispeed(&settings, speed) == 0 && cfsetospeed(&settings, speed) == 0;
+}
+
+bool SaveLine(int fd, SavedLine& saved) {
+  if (tcgetattr(fd, &saved.settings) != 0) return false;
+  saved.hasModemLines = ioctl(fd, TIOCMGET, &saved.modemLines) == 0;
+  return true;
+}
+
+void RestoreLine(int fd, const SavedLine& saved) {
+  tcsetattr(fd, TCSANOW, &saved.settings);
+  if (!saved.hasModemLines) return;
+  int outputs = TIOCM_DTR | TIOCM_RTS;
+  int raise = saved.modemLines & outputs;
+  int lower = outputs & ~saved.modemLines;
+  ioctl(fd, TIOCMBIS, &raise);
+  ioctl(fd, TIOCMBIC, &lower);
 }
 
 }  // namespace varnetik

@@ -18,4 +18,17 @@ bool TermiosSpeedForBaud(int64_t baudRate, speed_t& speed);
 // False when a setting has no termios equivalent; settings is then unspecified.
 bool ApplyLineSettings(termios& settings, const LineSettings& line);
 
+// A line as its driver had it before this program changed anything: the termios settings and, where
+// the device has them (a pseudo-terminal has none), the modem control lines DTR and RTS.
+struct SavedLine {
+  termios settings{};
+  int modemLines = 0;
+  bool hasModemLines = false;
+};
+
+// False when fd is no terminal.
+bool SaveLine(int fd, SavedLine& saved);
+// Settings first, then the lines: a change of flow control may move RTS.
+void RestoreLine(int fd, const SavedLine& saved);
+
 }  // namespace varnetik

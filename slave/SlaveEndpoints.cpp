@@ -1,7 +1,5 @@
 #include "slave/SlaveEndpoints.h"
 
-#include <cerrno>
-
 namespace varnetik::slave {
 
 namespace {
@@ -18,7 +16,27 @@ int64_t ParityCode(char parity) {
   return kParityNone;
 }
 
+// "picocom (PID 4711)", "another program (PID 4711)", or "another program".
+std::string OtherProgram(const PortOpenResult& result) {
+  const std::string name = result.otherProgram.empty() ? "another program" : result.otherProgram;
+  if (result.otherPid == 0) return name;
+  return name + " (PID " + std::to_string(result.otherPid) + ")";
+}
+
 }  // namespace
+
+std::string SerialOpenFailure(const PortOpenResult& result) {
+  switch (result.refusal) {
+    case PortRefusal::InUse: return "it is in use by " + OtherProgram(result);
+    case PortRefusal::Locked: return "it is locked by " + OtherProgram(result);
+    case PortRefusal::NoSuchDevice: return "there is no such port";
+    case PortRefusal::PermissionDenied: return "permission denied";
+    case PortRefusal::NotATerminal: return "it is not a serial port";
+    case PortRefusal::SettingsRefused: return "the line settings are not accepted";
+    case PortRefusal::None: break;
+  }
+  return "unknown reason";
+}
 
 bool OpenSerialDevice(const SlaveOptions& options, SerialPort& port, std::string& error) {
   LineSettings line;
@@ -26,13 +44,12 @@ bool OpenSerialDevice(const SlaveOptions& options, SerialPort& port, std::string
   line.parity = ParityCode(options.parity);
   line.dataBits = options.dataBits;
   line.stopBits = static_cast<float>(options.stopBits);
-  // The POSIX service leaves its reason in errno, and none for refused line settings.
-  errno = 0;
-  if (port.Open(options.port, line, 4096, 4096)) {
+  const PortOpenResult opened = port.Open(options.port, line, 4096, 4096);
+  if (opened) {
     port.SetTimeouts(kServedLineTimeouts);
     return true;
   }
-  error = "cannot open " + options.port + ": " + SerialOpenFailure();
+  error = "cannot open " + options.port + ": " + SerialOpenFailure(opened);
   return false;
 }
 

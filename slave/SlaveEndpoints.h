@@ -20,8 +20,8 @@ bool OpenSerialDevice(const SlaveOptions& options, SerialPort& port, std::string
 // kNoHandle on failure.
 Handle OpenListener(const SlaveOptions& options, uint16_t& boundPort, std::string& error);
 
-// Why the last SerialPort::Open failed, in words for the user.
-std::string SerialOpenFailure();
+// Why SerialPort::Open refused a port, in words for the user.
+std::string SerialOpenFailure(const PortOpenResult& result);
 
 // Whether text is a dotted IPv4 address, and whether the serial service can set this baud rate.
 bool IsIpv4Address(const std::string& text);

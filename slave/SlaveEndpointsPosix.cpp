@@ -17,13 +17,6 @@ constexpr int kListenBacklog = 64;
 
 }  // namespace
 
-std::string SerialOpenFailure() {
-  const int cause = errno;
-  if (cause == EWOULDBLOCK || cause == EBUSY) return "it is in use by another program";
-  if (cause != 0) return std::strerror(cause);
-  return "the line settings are not accepted";
-}
-
 bool IsIpv4Address(const std::string& text) {
   in_addr address{};
   return inet_pton(AF_INET, text.c_str(), &address) == 1;

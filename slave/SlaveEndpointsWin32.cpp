@@ -11,15 +11,6 @@ constexpr int kListenBacklog = 64;
 
 }  // namespace
 
-std::string SerialOpenFailure() {
-  const DWORD cause = ::GetLastError();
-  // Share mode 0: another program holding the port shows as a denied access.
-  if (cause == ERROR_ACCESS_DENIED || cause == ERROR_SHARING_VIOLATION) return "it is in use by another program";
-  if (cause == ERROR_FILE_NOT_FOUND || cause == ERROR_PATH_NOT_FOUND) return "there is no such port";
-  if (cause != ERROR_SUCCESS) return SystemErrorText();
-  return "the line settings are not accepted";
-}
-
 bool IsIpv4Address(const std::string& text) {
   in_addr address{};
   return ::inet_pton(AF_INET, text.c_str(), &address) == 1;

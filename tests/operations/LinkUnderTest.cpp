@@ -18,7 +18,7 @@ class RtuUnderTest : public LinkUnderTest {
   bool Open(const ScriptableSlave& slave, FakeConsole& console) override {
     console.texts[ControlId::PortCombo] = slave.SerialPath();
     link_.portName = slave.SerialPath();
-    return link_.RtuOpenPort();
+    return static_cast<bool>(link_.RtuOpenPort());
   }
 
   void Click(Operation operation, FakeConsole& console) override {

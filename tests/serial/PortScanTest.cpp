@@ -1,12 +1,15 @@
 // The port scan over candidates the test provides: pseudo-terminals, missing paths and held ports.
 #include <sys/file.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "serial/PortScan.h"
+#include "tests/serial/FakeSystem.h"
 #include "tests/serial/OtherProcess.h"
 #include "tests/serial/TerminalPair.h"
 #include "tests/support/FakeConsole.h"
@@ -57,6 +60,38 @@ TEST(PortScanTest, ReportsWhenNothingIsFound) {
   EXPECT_TRUE(ScanPorts(link, console, {kMissing, held.Path()}).empty());
   EXPECT_TRUE(ScanPorts(link, console, {}).empty());
   EXPECT_EQ(console.log, (Names{"Keine verfügbaren Ports gefunden.", "Keine verfügbaren Ports gefunden."}));
+}
+
+// A probe is the open the link makes, then the line goes back to its owner untouched: settings as they
+// were (here a line its owner set to 115200 with echo and line editing), a stale lock left where it is
+// (the port is listed, and "Verbinden" takes the lock over), and the kernel console not probed at all.
+TEST(PortScanTest, LeavesEveryPortAsItFoundIt) {
+  TerminalPair withSettings, withStaleLock, console;
+  termios owners = withSettings.TerminalSettings();
+  cfsetspeed(&owners, B115200);
+  owners.c_cflag |= CSTOPB;
+  ASSERT_EQ(tcsetattr(withSettings.TerminalFd(), TCSANOW, &owners), 0);
+  testing::TestLockDirectories locks;
+  testing::TemporaryDirectory sys;
+  const std::filesystem::path staleLock = locks.primary.LockFileOf(withStaleLock.Path());
+  std::ofstream(staleLock) << "     " << testing::PidOfAnEndedProcess() << "\n";
+  const std::string staleText = testing::FileText(staleLock);
+  const std::filesystem::path active = sys.path / "active";
+  std::ofstream(active) << "tty0 " << std::filesystem::path(console.Path()).filename().string() << "\n";
+  const std::vector<const TerminalPair*> lines = {&withSettings, &withStaleLock, &console};
+  std::vector<termios> before;
+  for (const TerminalPair* line : lines) before.push_back(line->TerminalSettings());
+
+  RtuLink link;
+  FakeConsole log;
+  const PortClaimRules rules{.paths = {.lockDirectories = locks.Paths(), .consoleList = active.string()}};
+  EXPECT_EQ(ScanPorts(link, log, {withSettings.Path(), withStaleLock.Path(), console.Path()}, rules),
+            (Names{withSettings.Path(), withStaleLock.Path()}));
+  for (size_t i = 0; i < lines.size(); ++i) {
+    SCOPED_TRACE(lines[i]->Path());
+    testing::ExpectSameLine(before[i], lines[i]->TerminalSettings());
+  }
+  EXPECT_EQ(testing::FileText(staleLock), staleText);
 }
 
 class OpenPortScanTest : public ::testing::Test {

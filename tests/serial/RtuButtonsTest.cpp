@@ -2,12 +2,14 @@
 #include <sys/file.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "serial/RtuButtons.h"
 #include "serial/RtuLink.h"
 #include "serial/SerialPort.h"
+#include "tests/serial/FakeSystem.h"
 #include "tests/serial/OtherProcess.h"
 #include "tests/serial/TerminalPair.h"
 #include "tests/support/FakeConsole.h"
@@ -21,7 +23,7 @@ using Events = std::vector<std::string>;
 
 const char kFailureBox[] = "box: Fehler / Port konnte nicht geöffnet werden.";
 
-bool CanOpen(const std::string& path) { return SerialPort().Open(path, LineSettings{}, 64, 64); }
+bool CanOpen(const std::string& path) { return static_cast<bool>(SerialPort().Open(path, LineSettings{}, 64, 64)); }
 
 TEST(RtuReadSettingsTest, CopiesTheSettingsRow) {
   const struct {
@@ -91,10 +93,20 @@ TEST(RtuStatusTextTest, DescribesTheLink) {
 
 class RtuButtonsTest : public ::testing::Test {
  protected:
+  // Lock directories and a /proc of the test's own: what the machine's would add to the log (notes
+  // for an ordinary user, who cannot see other users' programs) is the business of the test that
+  // plants it.
+  void SetUp() override {
+    link.systemPaths = {.procRoot = noProcesses.path.string(), .lockDirectories = locks.Paths()};
+  }
+
   void Connect(const std::string& name) {
     console.texts[ControlId::PortCombo] = name;
     RtuConnectClicked(link, slaveId, console);
   }
+
+  testing::TemporaryDirectory noProcesses;
+  testing::TestLockDirectories locks;
 
   TerminalPair first;
   TerminalPair second;
@@ -128,21 +140,60 @@ TEST_F(RtuButtonsTest, EmptyNameOnlyShowsAHintAndKeepsThePortOpen) {
 }
 
 TEST_F(RtuButtonsTest, FailureIsLoggedBeforeTheBoxAndTheStatusFollows) {
-  // Blanks only are a name; so are a missing device, a port another program holds locked and one that
-  // another program merely has open.
+  // Blanks only are a name; so are a missing device, a port another program holds locked, one that
+  // another program merely has open, one whose lock file a running program holds, something that is no
+  // serial line, and a port that does not take the settings. The reason follows the failure at once.
   ASSERT_EQ(flock(second.TerminalFd(), LOCK_EX | LOCK_NB), 0);
-  TerminalPair third;
+  TerminalPair third, fourth;
   testing::OtherProcess user(testing::OtherProcess::Holds::Terminal, third.Path());
-  for (const std::string& name :
-       {std::string("  "), std::string("/dev/varnetik-missing"), second.Path(), third.Path()}) {
-    SCOPED_TRACE(name);
+  testing::OtherProcess locker(testing::OtherProcess::Holds::Nothing);
+  link.systemPaths.procRoot = kDefaultProcRoot;  // where the other programs really are
+  std::ofstream(locks.primary.LockFileOf(fourth.Path())) << locker.Pid() << "\n";
+  // A forked test process runs under the test program's name, cut to the kernel's 15 characters.
+  const std::string program = ProgramNameOf("/proc", user.Pid());
+  const struct {
+    std::string name;
+    std::string reason;
+    const char* baudRate;
+  } cases[] = {
+      {"  ", "Grund: Gerät nicht vorhanden", "9600"},
+      {"/dev/varnetik-missing", "Grund: Gerät nicht vorhanden", "9600"},
+      {second.Path(), "Grund: belegt von einem anderen Programm", "9600"},
+      {third.Path(), "Grund: belegt von " + program + " (PID " + std::to_string(user.Pid()) + ")", "9600"},
+      {fourth.Path(), "Grund: gesperrt von " + program + " (PID " + std::to_string(locker.Pid()) + ")", "9600"},
+      {"/dev/null", "Grund: keine serielle Schnittstelle", "9600"},
+      {first.Path(), "Grund: Einstellungen vom Treiber abgelehnt", "14400"},
+  };
+  ASSERT_FALSE(program.empty());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     Connect(first.Path());
     console.events.clear();
-    Connect(name);
-    EXPECT_EQ(console.events, (Events{"log: Konnte Port nicht öffnen: " + name, kFailureBox, "status"}));
+    console.texts[ControlId::BaudCombo] = c.baudRate;
+    Connect(c.name);
+    console.texts[ControlId::BaudCombo] = "9600";
+    EXPECT_EQ(console.events,
+              (Events{"log: Konnte Port nicht öffnen: " + c.name, "log: " + c.reason, kFailureBox, "status"}));
     EXPECT_FALSE(link.IsOpen());
     EXPECT_TRUE(CanOpen(first.Path())) << "the port open before was not released";
   }
+}
+
+// What an open could not make sure of follows "Port geöffnet": that no lock file could be written (at
+// every such open), and that other users' programs could not be checked (once in a run: nothing the
+// operator can do changes it).
+TEST_F(RtuButtonsTest, ConnectTellsWhatTheOpenCouldNotCheck) {
+  testing::FakeProcTree proc;
+  proc.AddClosedProcess(1);
+  testing::TemporaryDirectory nowhere;
+  link.systemPaths = {.procRoot = proc.path.string(),
+                      .lockDirectories = {(nowhere.path / "run").string(), (nowhere.path / "var").string()}};
+  const std::string noLock = "log: Hinweis: keine Sperrdatei angelegt, andere Programme sehen den Port nicht als belegt.";
+  const std::string unchecked = "log: Hinweis: Programme anderer Benutzer konnten nicht geprüft werden.";
+  Connect(first.Path());
+  Connect(second.Path());
+  EXPECT_EQ(console.events, (Events{"log: Port geöffnet: " + first.Path(), noLock, unchecked, "status",
+                                    "log: Port geöffnet: " + second.Path(), noLock, "status"}));
 }
 
 TEST_F(RtuButtonsTest, ConnectAgainClosesTheOldPortFirst) {

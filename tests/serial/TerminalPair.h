@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "serial/SerialPort.h"
 #include "tests/support/PtyPair.h"
 
@@ -71,6 +73,16 @@ inline bool WaitUntilWaiting(const SerialPort& port, int64_t count, int timeoutM
     port.WaitForInput(1);
   }
   return true;
+}
+
+// Every setting of a line the same, speed included.
+inline void ExpectSameLine(const termios& before, const termios& after) {
+  EXPECT_EQ(after.c_iflag, before.c_iflag);
+  EXPECT_EQ(after.c_oflag, before.c_oflag);
+  EXPECT_EQ(after.c_cflag, before.c_cflag);
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
+  EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+  for (size_t i = 0; i < NCCS; ++i) EXPECT_EQ(after.c_cc[i], before.c_cc[i]) << i;
 }
 
 inline int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {

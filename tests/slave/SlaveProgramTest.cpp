@@ -50,8 +50,10 @@ const ArgumentCase kArgumentCases[] = {
     {"UnknownFault", {"--pty", "--fault", "slow"}, 2, "unknown fault mode 'slow'"},
     {"FaultCountZero", {"--pty", "--fault", "crc:0"}, 2, "the count after ':' must be a number from 1"},
     {"LateWithoutValue", {"--pty", "--fault", "late"}, 2, "fault mode 'late' needs a value"},
-    {"PortMissing", {"--port", "/dev/varnetik-no-such-port"}, 1, "cannot open /dev/varnetik-no-such-port"},
-    {"PortNotATerminal", {"--port", "/dev/null"}, 1, "cannot open /dev/null"},
+    {"PortMissing", {"--port", "/dev/varnetik-no-such-port"}, 1,
+     "cannot open /dev/varnetik-no-such-port: there is no such port"},
+    {"PortNotATerminal", {"--port", "/dev/null"}, 1, "cannot open /dev/null: it is not a serial port"},
+    {"PortIsTheConsoleAlias", {"--port", "/dev/console"}, 1, "cannot open /dev/console: it is not a serial port"},
     {"LoadMissing", {"--pty", "--load", "/nonexistent/registers.csv"}, 1, "--load /nonexistent/registers.csv"},
 };
 
