@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "modbus/WaitHook.h"
 #include "serial/SerialPort.h"
 
 namespace varnetik {
@@ -67,7 +68,10 @@ std::vector<std::string> ScanPorts(const RtuLink& link, OperatorConsole& console
   }
   // Which ports other programs hold is read once for all candidates.
   const PortClaimRules rules;
-  for (const std::string& candidate : candidates) added += ProbePort(list, candidate, rules);
+  for (const std::string& candidate : candidates) {
+    added += ProbePort(list, candidate, rules);
+    ServeWaitHook();
+  }
   if (added == 0) {
     console.LogLine("Keine verfügbaren Ports gefunden.");
   } else {

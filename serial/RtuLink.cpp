@@ -4,6 +4,7 @@
 #include <array>
 
 #include "modbus/MonotonicClock.h"
+#include "modbus/WaitHook.h"
 
 namespace varnetik {
 
@@ -56,6 +57,7 @@ RtuExchangeResult RtuLink::RtuExchange(const uint8_t* request, int64_t requestLe
     int64_t waiting = serialPort.BytesWaiting();
     if (waiting <= 0) {
       serialPort.WaitForInput(kEmptyPollWaitMs);
+      ServeWaitHook();
       continue;
     }
     collected += serialPort.Read(response + collected, std::min(waiting, responseCapacity - collected));

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "modbus/MonotonicClock.h"
+#include "modbus/WaitHook.h"
 #include "tcp/Socket.h"
 
 namespace varnetik {
@@ -56,6 +57,7 @@ int64_t TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t ti
       case ReceiveOutcome::Error:
         return TcpConnectionLost;
     }
+    ServeWaitHook();
   }
   return received == count ? count : TcpTimeoutOrShort;
 }
@@ -76,7 +78,8 @@ void TcpLink::TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) {
         lastBytes = MonotonicMs();
         break;
       case ReceiveOutcome::NothingThere:
-        WaitReadable(connection, static_cast<int>(left));
+        WaitReadable(connection, static_cast<int>(WaitSliceMs(left)));
+        ServeWaitHook();
         break;
       case ReceiveOutcome::PeerClosed:
       case ReceiveOutcome::Error:
