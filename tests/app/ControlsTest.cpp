@@ -3,6 +3,7 @@
 // order.
 #include <QAccessible>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -369,6 +370,53 @@ TEST(MainWindowControls, TabMovesThroughTheControlsInCreationOrder) {
     QTest::keyClick(focused, Qt::Key_Tab);
   }
   EXPECT_EQ(visited, order);
+}
+
+// The page keys switch pages wherever the focus is, before a drop-down list or a field can take them.
+TEST(MainWindowControls, PageKeysSwitchPagesFromEveryControl) {
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int page;  // from the first page
+  } keys[] = {
+      {Qt::Key_Tab, Qt::ControlModifier, 1},
+      {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 3},
+      {Qt::Key_PageDown, Qt::ControlModifier, 1},
+      {Qt::Key_PageUp, Qt::ControlModifier, 3},
+  };
+  const ControlId focused[] = {ControlId::RtuReadTypeCombo, ControlId::RtuReadCountField, ControlId::PortCombo,
+                               ControlId::SlaveIdSpin,      ControlId::RtuResultTable,    ControlId::LogList,
+                               ControlId::ScanButton,       ControlId::OperationTabs};
+  ShellHarness shell;
+  shell.ShowAndSettle();
+  shell.window->activateWindow();
+  shell.window->ReplaceTableRows(ControlId::RtuResultTable, {{"0x0000", "0", "$0001", "1"}});
+  OperationTabs* tabs = shell.window->Tabs();
+  auto* type = shell.Get<QComboBox>(ControlId::RtuReadTypeCombo);
+  for (ControlId id : focused) {
+    for (const auto& k : keys) {
+      tabs->setCurrentIndex(0);
+      shell.window->Control(id)->setFocus();
+      QTest::keyClick(shell.window->windowHandle(), k.key, k.modifiers);
+      EXPECT_EQ(tabs->currentIndex(), k.page) << ControlName(id).toStdString() << " " << k.key;
+      EXPECT_EQ(type->currentIndex(), 0) << ControlName(id).toStdString() << " " << k.key;
+    }
+  }
+}
+
+// The FC 16 group's start field covers the end of its caption's box; at 96 dpi the caption's text, colon
+// included, ends before the field.
+TEST(MainWindowControls, CaptionUnderAFieldEndsBeforeIt) {
+  ShellHarness shell;
+  shell.ShowAndSettle();
+  QWidget* field = shell.window->Control(ControlId::RtuWriteManyStartField);
+  const auto* caption = qobject_cast<const QLabel*>(
+      QAccessible::queryAccessibleInterface(field)->relations(QAccessible::Label).front().first->object());
+  ASSERT_NE(caption, nullptr);
+  ASSERT_EQ(caption->text(), "Startadresse (dez.):");
+  EXPECT_LT(caption->x(), field->x());
+  EXPECT_GT(caption->geometry().right(), field->x());
+  EXPECT_LE(caption->x() + QFontMetricsF(caption->font()).horizontalAdvance(caption->text()), field->x());
 }
 
 }  // namespace
