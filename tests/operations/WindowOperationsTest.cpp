@@ -250,6 +250,19 @@ TEST_F(WindowOperationsTest, WaitingHandlerPaintsAndRunsWhatCameMeanwhileAfterIt
   EXPECT_FALSE(ui.window->isVisible());
 }
 
+// The TCP receive wait serves the window as the serial one does.
+TEST_F(WindowOperationsTest, WaitOnTcpPaintsToo) {
+  ui.window->show();
+  QApplication::processEvents();
+  ConnectTcp();
+  ui.Type(ControlId::TcpTimeoutSpin, kShortTimeout);
+  slave.Script({{M::Silent}});
+  PaintsDuringHandler paints(*ui.window->Log()->viewport(), *ui.window);
+  QTimer::singleShot(0, [&] { ui.window->Log()->viewport()->update(); });
+  ui.Click(ControlId::TcpReadButton);
+  EXPECT_GT(paints.count, 0);
+}
+
 // A failure is logged and boxed; the rows of the earlier read stay.
 TEST_F(WindowOperationsTest, FailuresKeepTheTables) {
   ConnectSerial();
