@@ -41,7 +41,8 @@ void HandlerGate::Run(std::optional<ControlId> source, std::function<void()> han
 
 void HandlerGate::RunOne(Pending& next) {
   source_ = next.source;
-  lastServedMs_ = -1;
+  // A wait shorter than one slice passes unnoticed: no events, no busy cursor flickering at every read.
+  lastServedMs_ = clock_.elapsed();
   next.handler();
   source_.reset();
 }
@@ -54,7 +55,7 @@ void HandlerGate::EndWait() {
 
 void HandlerGate::ServeWindow() {
   const qint64 now = clock_.elapsed();
-  if (serving_ || (lastServedMs_ >= 0 && now - lastServedMs_ < kWaitSliceMs)) return;
+  if (serving_ || now - lastServedMs_ < kWaitSliceMs) return;
   lastServedMs_ = now;
   if (!busyCursor_) {
     busyCursor_ = true;

@@ -51,7 +51,7 @@ class HandlerGate {
   std::optional<ControlId> source_;
   std::deque<Pending> pending_;
   QElapsedTimer clock_;
-  qint64 lastServedMs_ = -1;
+  qint64 lastServedMs_ = 0;
   bool serving_ = false;
   bool busyCursor_ = false;
   bool closeHeld_ = false;
