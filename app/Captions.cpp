@@ -26,11 +26,17 @@ QSizeF TextSize(const QWidget& control, const QString& text) {
   return {metrics.horizontalAdvance(text), metrics.height()};
 }
 
+// A label's field may start inside the label's box and is drawn over it; the text must end before it.
 void AddLabel(const QLabel& label, std::vector<Caption>& captions) {
   if (label.text().isEmpty()) return;
   const int margin = 2 * label.margin();
-  captions.push_back({&label, label.text(), TextSize(label, label.text()),
-                      QSizeF(label.contentsRect().size()) - QSizeF(margin, margin)});
+  QSizeF room = QSizeF(label.contentsRect().size()) - QSizeF(margin, margin);
+  const QWidget* field = label.buddy();
+  if (field != nullptr && field->parentWidget() == label.parentWidget() &&
+      field->geometry().intersects(label.geometry()) && field->x() > label.x()) {
+    room.setWidth(std::min<qreal>(room.width(), field->x() - label.x() - margin));
+  }
+  captions.push_back({&label, label.text(), TextSize(label, label.text()), room});
 }
 
 // The style draws the text inside the button's contents rectangle and keeps its button margin free

@@ -1,6 +1,7 @@
 #include "app/InfoWindow.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <algorithm>
@@ -59,6 +60,15 @@ InfoWindow::InfoWindow(const QString& makerHost, const QByteArray& donationGif)
   }
 
   if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+}
+
+void InfoWindow::keyPressEvent(QKeyEvent* event) {
+  // Esc closes it like its close box; the window has no button to take the key.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void InfoWindow::closeEvent(QCloseEvent* event) {

@@ -40,6 +40,7 @@ class InfoWindow : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QLabel* text_ = nullptr;

@@ -45,15 +45,18 @@ LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent) {
 
 void LogView::Append(const QString& line) {
   const int64_t previous = selected_;
+  // Someone reading an older line with the focus in the log keeps that line and the view until they move
+  // back to the end; otherwise a screen reader would be pulled to the newest line with every new one.
+  const bool readingOlderLine = hasFocus() && selected_ >= 0 && selected_ < LineCount() - 1;
   lines_.push_back(line);
   widest_ = std::max(widest_, fontMetrics().horizontalAdvance(line));
-  selected_ = LineCount() - 1;
+  if (!readingOlderLine) selected_ = LineCount() - 1;
   UpdateScrollRange();
   EnsureVisible(selected_);
   viewport()->update();
   if (AccessibilityListening()) {
-    AnnounceLine(*this, selected_, QAccessible::ObjectCreated);
-    AnnounceSelection(previous);
+    AnnounceLine(*this, LineCount() - 1, QAccessible::ObjectCreated);
+    if (!readingOlderLine) AnnounceSelection(previous);
   }
 }
 

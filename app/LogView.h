@@ -19,7 +19,8 @@ class LogView : public QAbstractScrollArea {
  public:
   explicit LogView(QWidget* parent);
 
-  // Appends the line and selects it, scrolling so that it is visible.
+  // Appends the line and selects it, scrolling so that it is visible; while the log has the focus on an
+  // older line, that line stays selected and in view instead.
   void Append(const QString& line);
   void Clear();
 

@@ -4,23 +4,27 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTime>
 
 #include "app/ControlFactory.h"
+#include "app/HintedField.h"
 #include "app/InfoWindow.h"
 #include "app/JpegDecoder.h"
 #include "app/LogStamp.h"
 #include "app/LogView.h"
 #include "app/MainWindowLayout.h"
 #include "app/OperationTabs.h"
+#include "app/OutcomeAnnouncer.h"
 #include "app/PictureLabel.h"
 #include "app/Pictures.h"
 #include "app/PortList.h"
@@ -53,6 +57,8 @@ MainWindow::MainWindow(AppState& state, UserDialogs& dialogs, const ShellConfig&
   BuildMenu();
   status_ = std::make_unique<StatusLine>(statusBar());
   statusBar()->setObjectName(QStringLiteral("StatusBar"));
+  announcer_ = new OutcomeAnnouncer(statusBar());
+  gate_ = std::make_unique<HandlerGate>(*this);
   const QIcon icon = IconFromFile(config_.iconFile);
   if (!icon.isNull()) setWindowIcon(icon);
   area_ = new QWidget(this);
@@ -68,6 +74,7 @@ MainWindow::MainWindow(AppState& state, UserDialogs& dialogs, const ShellConfig&
   BuildTcpRow();
   BuildTabs();
   BuildLog();
+  NameForAssistiveTechnology();
   // Before the first layout: the heights of the tab bar and the status bar follow the font.
   FitWindowFont(*this, *area_, QApplication::font());
   built_ = true;
@@ -77,6 +84,7 @@ MainWindow::MainWindow(AppState& state, UserDialogs& dialogs, const ShellConfig&
   ShowLinkStatus();
   LogLine("Bereit.");
   ConnectHandlers();
+  BuildPageKeys();
   CentreOnScreen();
 }
 
@@ -203,25 +211,29 @@ QWidget* MainWindow::BuildReadPage(bool serial) {
 QWidget* MainWindow::BuildWritePage(bool serial) {
   auto* page = new QWidget(tabs_);
   const auto id = [serial](ControlId rtu, ControlId tcp) { return serial ? rtu : tcp; };
-  MakeGroupFrame(page, {20, 10, 650, 110}, QStringLiteral("Einzelnes Register (FC 06)"));
-  AddCaptionedField(page, {35, 40, 100, 20}, QStringLiteral("Adresse (dez.):"),
-                    id(ControlId::RtuWriteAddressField, ControlId::TcpWriteAddressField), {140, 36, 120, 24},
-                    QStringLiteral("0"));
-  AddCaptionedField(page, {285, 40, 60, 20}, QStringLiteral("Wert:"),
-                    id(ControlId::RtuWriteValueField, ControlId::TcpWriteValueField), {365, 36, 100, 24},
-                    QStringLiteral("0"));
+  // The fields of a group sit inside its frame, so that assistive technology finds them in their group;
+  // the positions below are those in the page, moved into the frame's own coordinates.
+  QGroupBox* frame = MakeGroupFrame(page, {20, 10, 650, 110}, QStringLiteral("Einzelnes Register (FC 06)"));
+  QPoint inFrame = -frame->pos();
+  AddCaptionedField(frame, QRect(35, 40, 100, 20).translated(inFrame), QStringLiteral("Adresse (dez.):"),
+                    id(ControlId::RtuWriteAddressField, ControlId::TcpWriteAddressField),
+                    QRect(140, 36, 120, 24).translated(inFrame), QStringLiteral("0"));
+  AddCaptionedField(frame, QRect(285, 40, 60, 20).translated(inFrame), QStringLiteral("Wert:"),
+                    id(ControlId::RtuWriteValueField, ControlId::TcpWriteValueField),
+                    QRect(365, 36, 100, 24).translated(inFrame), QStringLiteral("0"));
   const ControlId one = id(ControlId::RtuWriteOneButton, ControlId::TcpWriteOneButton);
-  Keep(one, MakeButton(page, one, {520, 36, 120, 24}, QStringLiteral("Schreiben")));
+  Keep(one, MakeButton(frame, one, QRect(520, 36, 120, 24).translated(inFrame), QStringLiteral("Schreiben")));
 
-  MakeGroupFrame(page, {20, 140, 650, 110}, QStringLiteral("Mehrere Register (FC 16)"));
-  AddCaptionedField(page, {35, 170, 120, 20}, QStringLiteral("Startadresse (dez.):"),
-                    id(ControlId::RtuWriteManyStartField, ControlId::TcpWriteManyStartField), {140, 166, 120, 24},
-                    QStringLiteral("0"));
-  AddCaptionedField(page, {285, 170, 80, 20}, QStringLiteral("Werte (CSV):"),
-                    id(ControlId::RtuWriteManyValuesField, ControlId::TcpWriteManyValuesField), {365, 166, 130, 24},
-                    QStringLiteral("10,20,30"));
+  frame = MakeGroupFrame(page, {20, 140, 650, 110}, QStringLiteral("Mehrere Register (FC 16)"));
+  inFrame = -frame->pos();
+  AddCaptionedField(frame, QRect(35, 170, 120, 20).translated(inFrame), QStringLiteral("Startadresse (dez.):"),
+                    id(ControlId::RtuWriteManyStartField, ControlId::TcpWriteManyStartField),
+                    QRect(140, 166, 120, 24).translated(inFrame), QStringLiteral("0"));
+  AddCaptionedField(frame, QRect(285, 170, 80, 20).translated(inFrame), QStringLiteral("Werte (CSV):"),
+                    id(ControlId::RtuWriteManyValuesField, ControlId::TcpWriteManyValuesField),
+                    QRect(365, 166, 130, 24).translated(inFrame), QStringLiteral("10,20,30"));
   const ControlId many = id(ControlId::RtuWriteManyButton, ControlId::TcpWriteManyButton);
-  Keep(many, MakeButton(page, many, {520, 166, 120, 24}, QStringLiteral("Schreiben")));
+  Keep(many, MakeButton(frame, many, QRect(520, 166, 120, 24).translated(inFrame), QStringLiteral("Schreiben")));
   return page;
 }
 
@@ -233,6 +245,46 @@ void MainWindow::BuildLog() {
                                                             QRect(QPoint(kLogX, 0), kClearButtonSize),
                                                             QStringLiteral("Log löschen")));
   clearButton_->setToolTip(QStringLiteral("Inhalt der rechten Liste löschen"));
+}
+
+void MainWindow::NameForAssistiveTechnology() {
+  // Names that tell alike controls apart where their captions cannot; the captions stay as they are.
+  const std::pair<ControlId, const char*> names[] = {
+      {ControlId::RtuTimeoutSpin, "RTU Timeout (ms)"},      {ControlId::TcpTimeoutSpin, "TCP Timeout (ms)"},
+      {ControlId::RtuResultTable, "RTU-Ergebnisse"},        {ControlId::TcpResultTable, "TCP-Ergebnisse"},
+      {ControlId::RtuWriteOneButton, "Schreiben (FC 06)"},  {ControlId::TcpWriteOneButton, "Schreiben (FC 06)"},
+      {ControlId::RtuWriteManyButton, "Schreiben (FC 16)"}, {ControlId::TcpWriteManyButton, "Schreiben (FC 16)"},
+  };
+  for (const auto& [id, name] : names) Control(id)->setAccessibleName(QString::fromUtf8(name));
+  // The pictures take the focus after every control, so the order of the controls stays as it is.
+  if (logo_ != nullptr) setTabOrder(clearButton_, logo_);
+}
+
+void MainWindow::BuildPageKeys() {
+  // From anywhere in the window, before the focused control sees the keys: a drop-down list would
+  // otherwise take Ctrl+PageDown as a change of its entry.
+  const auto pageKey = [this](const QKeySequence& keys, int step) {
+    auto* shortcut = new QShortcut(keys, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, step] {
+      const int count = tabs_->count();
+      tabs_->setCurrentIndex((tabs_->currentIndex() + step + count) % count);
+    });
+  };
+  pageKey(QKeySequence(Qt::CTRL | Qt::Key_Tab), 1);
+  pageKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1);
+  pageKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1);
+  pageKey(QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1);
+  pageKey(QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1);
+}
+
+void MainWindow::FocusEntry(ControlId id) {
+  QWidget* control = Control(id);
+  auto* combo = qobject_cast<QComboBox*>(control);
+  auto* field = combo != nullptr ? combo->lineEdit() : qobject_cast<QLineEdit*>(control);
+  if (field == nullptr) return;
+  field->setFocus(Qt::OtherFocusReason);
+  field->selectAll();
 }
 
 void MainWindow::CentreOnScreen() {
@@ -271,7 +323,9 @@ void MainWindow::RescanPorts() {
 
 void MainWindow::ClearLog() { log_->Clear(); }
 
-void MainWindow::OpenTableMenu(ResultTable& table) {
+void MainWindow::OpenTableMenu(ResultTable& table, MenuOpening how) {
+  const bool byKeyboard = how == MenuOpening::Keyboard;
+  if (byKeyboard && (QApplication::activePopupWidget() != nullptr || table.SelectCurrentRow() < 0)) return;
   menu_.menuRow = table.SelectedRow();
   if (menu_.menuRow < 0) return;
   for (int column = 0; column < 4; ++column) {
@@ -285,7 +339,12 @@ void MainWindow::OpenTableMenu(ResultTable& table) {
   // Hidden means finished with: the menu goes once the loop has left its handlers. The chosen item's
   // handler runs even later (see ConnectMenuItem), so no dialog of it can keep the menu on the stack.
   connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-  menu->popup(QCursor::pos() - QPoint(1, 1));
+  if (!byKeyboard) {
+    menu->popup(QCursor::pos() - QPoint(1, 1));
+    return;
+  }
+  menu->popup(table.MenuPointOfRow(static_cast<int>(menu_.menuRow)));
+  menu->setActiveAction(menu->actions().first());
 }
 
 void MainWindow::ShowInfoWindow() {
@@ -300,11 +359,19 @@ void MainWindow::ShowInfoWindow() {
   info_->show();
 }
 
-void MainWindow::LogLine(const std::string& text) { log_->Append(StampedLogLine(QTime::currentTime(), Text(text))); }
+void MainWindow::LogLine(const std::string& text) {
+  const QString line = Text(text);
+  log_->Append(StampedLogLine(QTime::currentTime(), line));
+  if (!IsFrameDumpLine(line)) announcer_->Announce(line);
+}
 
 void MainWindow::ShowMessage(const std::string& title, const std::string& text) {
+  gate_->EndWait();
   QWidget* owner = QApplication::activeWindow();
   dialogs_.ShowMessage(owner != nullptr ? owner : this, Text(title), Text(text));
+  if (title != kHintTitle || !gate_->RunningSource()) return;
+  // Back to the entry the hint refused, ready to be typed over.
+  if (const std::optional<ControlId> field = HintedField(*gate_->RunningSource(), text, *this)) FocusEntry(*field);
 }
 
 void MainWindow::ShowLinkStatus() {
@@ -357,6 +424,12 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (gate_->Running()) {
+    // The window is served while a handler waits, so the request can arrive now; it takes effect after.
+    event->ignore();
+    gate_->HoldClose();
+    return;
+  }
   QMainWindow::closeEvent(event);
   emit closed();
 }

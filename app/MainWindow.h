@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/AppState.h"
+#include "app/HandlerGate.h"
 #include "app/InfoWindow.h"
 #include "app/ShellConfig.h"
 #include "app/TableMenu.h"
@@ -21,6 +22,7 @@ namespace varnetik {
 
 class LogView;
 class OperationTabs;
+class OutcomeAnnouncer;
 class PictureLabel;
 class ResultTable;
 class StatusLine;
@@ -50,7 +52,10 @@ class MainWindow : public QMainWindow, public OperatorConsole {
   void ClearLog();
   void LayoutWindow();
   void FitResultTable(ResultTable& table);
-  void OpenTableMenu(ResultTable& table);
+  // By mouse the menu opens at the pointer for the selected row; by keyboard at the current row, which it
+  // selects, with its first item active.
+  enum class MenuOpening { Mouse, Keyboard };
+  void OpenTableMenu(ResultTable& table, MenuOpening how = MenuOpening::Mouse);
   void ShowInfoWindow();
 
   QWidget* Control(ControlId id) const;
@@ -63,6 +68,8 @@ class MainWindow : public QMainWindow, public OperatorConsole {
   const StatusLine& Status() const { return *status_; }
   const TableMenuState& MenuState() const { return menu_; }
   QAction* InfoAction() const { return infoAction_; }
+  const OutcomeAnnouncer& Announcer() const { return *announcer_; }
+  const HandlerGate& Gate() const { return *gate_; }
 
  signals:
   // The operator closed the main window: the program ends.
@@ -82,7 +89,11 @@ class MainWindow : public QMainWindow, public OperatorConsole {
   QWidget* BuildReadPage(bool serial);
   QWidget* BuildWritePage(bool serial);
   void BuildLog();
+  void BuildPageKeys();
+  void NameForAssistiveTechnology();
   void CentreOnScreen();
+  // The focus goes to the entry, its text selected.
+  void FocusEntry(ControlId id);
   template <typename Widget>
   Widget* Keep(ControlId id, Widget* control) {
     controls_[id] = control;
@@ -104,6 +115,8 @@ class MainWindow : public QMainWindow, public OperatorConsole {
   QWidget* area_ = nullptr;
   std::map<ControlId, QWidget*> controls_;
   std::unique_ptr<StatusLine> status_;
+  OutcomeAnnouncer* announcer_ = nullptr;
+  std::unique_ptr<HandlerGate> gate_;
   OperationTabs* tabs_ = nullptr;
   ResultTable* rtuTable_ = nullptr;
   ResultTable* tcpTable_ = nullptr;

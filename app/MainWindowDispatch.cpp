@@ -1,11 +1,13 @@
 // Every event of the program meets its handler here: the buttons, the tab panel, the two result tables
 // and their context menu, the pictures, the window menu and the info window. The handlers run to their end
-// before the next event is taken; a menu choice reaches its handler on a later turn of the loop.
+// through the one gate, never one inside another; a menu choice reaches its handler on a later turn of the
+// loop.
 #include "app/MainWindow.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QTabWidget>
+#include <functional>
 
 #include "app/CsvExport.h"
 #include "app/InfoWindow.h"
@@ -30,8 +32,9 @@ constexpr int kTcpReadTab = 2;
 }  // namespace
 
 void MainWindow::ConnectHandlers() {
-  const auto onClick = [this](ControlId id, auto handler) {
-    connect(static_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this, handler);
+  const auto onClick = [this](ControlId id, std::function<void()> handler) {
+    connect(static_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this,
+            [this, id, handler] { gate_->Run(id, handler); });
   };
   AppState& s = state_;
 
@@ -56,10 +59,16 @@ void MainWindow::ConnectHandlers() {
     if (index == kTcpReadTab) FitResultTable(*tcpTable_);
   });
   for (ResultTable* table : {rtuTable_, tcpTable_}) {
-    connect(table, &QWidget::customContextMenuRequested, this, [this, table] { OpenTableMenu(*table); });
+    connect(table, &QWidget::customContextMenuRequested, this,
+            [this, table] { gate_->Run(table->Id(), [this, table] { OpenTableMenu(*table); }); });
+    connect(table, &ResultTable::menuKeyPressed, this, [this, table] {
+      gate_->Run(table->Id(), [this, table] { OpenTableMenu(*table, MenuOpening::Keyboard); });
+    });
   }
   if (logo_ != nullptr) {
-    connect(logo_, &PictureLabel::clicked, this, [this] { dialogs_.OpenWebPage(config_.makerPage); });
+    connect(logo_, &PictureLabel::clicked, this, [this] {
+      gate_->Run(ControlId::LogoPicture, [this] { dialogs_.OpenWebPage(config_.makerPage); });
+    });
   }
   ConnectMenuItem(*infoAction_);
 }
@@ -70,7 +79,9 @@ void MainWindow::ConnectMenuItem(QAction& action) {
   // the menu's own event handler would still be on the stack; the menu is deleted meanwhile and its
   // handler would then write into freed memory.
   const int item = action.data().toInt();
-  connect(&action, &QAction::triggered, this, [this, item] { DispatchMenuItem(item); }, Qt::QueuedConnection);
+  connect(
+      &action, &QAction::triggered, this,
+      [this, item] { gate_->Run(std::nullopt, [this, item] { DispatchMenuItem(item); }); }, Qt::QueuedConnection);
 }
 
 void MainWindow::DispatchMenuItem(int item) {
@@ -89,7 +100,8 @@ void MainWindow::DispatchMenuItem(int item) {
 }
 
 void MainWindow::ConnectInfoWindow(InfoWindow& window) {
-  connect(&window, &InfoWindow::donationClicked, this, [this] { dialogs_.OpenWebPage(config_.donationPage); });
+  connect(&window, &InfoWindow::donationClicked, this,
+          [this] { gate_->Run(std::nullopt, [this] { dialogs_.OpenWebPage(config_.donationPage); }); });
   // Closing destroys the window; "Info..." then builds a fresh one.
   InfoWindow* closing = &window;
   connect(&window, &InfoWindow::closed, this, [this, closing] {

@@ -1,4 +1,5 @@
-// A picture shown at its own size that reports a left click or a left double-click; other buttons do
+// A picture shown at its own size that works as a button: a left click or a left double-click, Enter or
+// Space while it has the focus, or the accessibility action "press" report it; other mouse buttons do
 // nothing.
 #pragma once
 
@@ -19,6 +20,8 @@ class PictureLabel : public QLabel {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace varnetik

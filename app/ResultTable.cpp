@@ -1,9 +1,12 @@
 #include "app/ResultTable.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPalette>
 
+#include "app/Clipboard.h"
 #include "app/ControlFactory.h"
 
 namespace varnetik {
@@ -54,6 +57,53 @@ QString ResultTable::CellText(int row, int column) const {
 int ResultTable::SelectedRow() const {
   const QList<QTreeWidgetItem*> selected = selectedItems();
   return selected.isEmpty() ? -1 : indexOfTopLevelItem(selected.first());
+}
+
+QString ResultTable::RowText(int row) const {
+  QString text = CellText(row, 0);
+  for (int column = 1; column < 4; ++column) text += QLatin1Char('\t') + CellText(row, column);
+  return text;
+}
+
+int ResultTable::SelectCurrentRow() {
+  if (RowCount() == 0) return -1;
+  QTreeWidgetItem* row = currentItem() != nullptr ? currentItem() : topLevelItem(0);
+  setCurrentItem(row);
+  row->setSelected(true);
+  return indexOfTopLevelItem(row);
+}
+
+QPoint ResultTable::MenuPointOfRow(int row) const {
+  const QRect rect = visualItemRect(topLevelItem(row));
+  return viewport()->mapToGlobal(rect.bottomLeft());
+}
+
+bool ResultTable::event(QEvent* event) {
+  // The platform's own context-menu event for the menu key belongs to the keyboard road, which opens the
+  // menu at the row instead of at the mouse pointer.
+  if (event->type() == QEvent::ContextMenu &&
+      static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+    emit menuKeyPressed();
+    event->accept();
+    return true;
+  }
+  return QTreeWidget::event(event);
+}
+
+void ResultTable::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) {
+    // The item view would copy the one cell that has the focus; the operator wants the row.
+    const int row = SelectedRow();
+    if (row >= 0) SetClipboardText(RowText(row));
+    event->accept();
+    return;
+  }
+  if (event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+    emit menuKeyPressed();
+    event->accept();
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
 }
 
 void ResultTable::mouseReleaseEvent(QMouseEvent* event) {

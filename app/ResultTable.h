@@ -26,8 +26,21 @@ class ResultTable : public QTreeWidget {
   QString CellText(int row, int column) const;
   // The selected row, -1 when none.
   int SelectedRow() const;
+  // Cells 0 to 3 of the row joined by tabs, as "Komplette Zeile kopieren" copies them.
+  QString RowText(int row) const;
+  // Selects the row that has the keyboard focus (the first when none has) and returns it; -1 when the
+  // table is empty.
+  int SelectCurrentRow();
+  // Where a menu for the row opens from the keyboard: at the row's lower left corner, in global pixels.
+  QPoint MenuPointOfRow(int row) const;
+
+ signals:
+  // The menu key or Shift+F10: the context menu is wanted for the current row.
+  void menuKeyPressed();
 
  protected:
+  bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:

@@ -12,6 +12,8 @@ StatusLine::StatusLine(QStatusBar* bar) {
   fields_[1] = new QLabel(bar);
   fields_[1]->setObjectName(QStringLiteral("TcpStatusField"));
   for (QLabel* field : fields_) field->setTextFormat(Qt::PlainText);
+  fields_[0]->setAccessibleName(QStringLiteral("RTU-Status"));
+  fields_[1]->setAccessibleName(QStringLiteral("TCP-Status"));
   bar->addWidget(fields_[0], 0);
   bar->addWidget(fields_[1], 1);
 }
@@ -19,6 +21,9 @@ StatusLine::StatusLine(QStatusBar* bar) {
 void StatusLine::Show(const QString& serialText, const QString& tcpText) {
   fields_[0]->setText(serialText);
   fields_[1]->setText(tcpText);
+  // Named by what they show about; the state itself is their description (and their text).
+  fields_[0]->setAccessibleDescription(serialText);
+  fields_[1]->setAccessibleDescription(tcpText);
 }
 
 QString StatusLine::Field(int index) const { return FieldLabel(index) ? FieldLabel(index)->text() : QString(); }

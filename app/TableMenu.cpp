@@ -40,9 +40,7 @@ QString CellCopyText(const TableMenuState& state, int column) {
 
 QString RowCopyText(const TableMenuState& state) {
   if (!HasRow(state)) return QString();
-  QString text = CellCopyText(state, 0);
-  for (int column = 1; column < 4; ++column) text += QLatin1Char('\t') + CellCopyText(state, column);
-  return text;
+  return state.menuTable->RowText(static_cast<int>(state.menuRow));
 }
 
 void CopyCell(const TableMenuState& state, int column) {

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "modbus/WaitHook.h"
 #include "serial/SerialPort.h"
 #ifdef _WIN32
 #include "serial/PortProbeWin32.h"
@@ -78,7 +79,10 @@ std::vector<std::string> ScanPorts(const RtuLink& link, OperatorConsole& console
   // Which ports other programs hold was read once for all candidates.
   PortClaimRules probeRules = rules;
   probeRules.purpose = PortClaimRules::Purpose::Probe;
-  for (const std::string& candidate : candidates) added += ProbePort(list, candidate, probeRules);
+  for (const std::string& candidate : candidates) {
+    added += ProbePort(list, candidate, probeRules);
+    ServeWaitHook();
+  }
   if (added == 0) {
     console.LogLine("Keine verfügbaren Ports gefunden.");
   } else {

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "modbus/MonotonicClock.h"
+#include "modbus/WaitHook.h"
 
 namespace varnetik {
 
@@ -58,9 +59,11 @@ RtuExchangeResult RtuLink::RtuExchange(const uint8_t* request, int64_t requestLe
     const int64_t left = timeoutMs - (MonotonicMs() - start);
     if (left <= 0) break;
     // Just after the write nothing can be there yet, so the wait comes before the read; it returns as
-    // soon as bytes arrive, and a pause between bytes only sends the loop round again.
-    serialPort.WaitForInput(static_cast<int>(std::min<int64_t>(left, INT_MAX)));
+    // soon as bytes arrive, and a pause between bytes only sends the loop round again. With a wait hook
+    // set it waits in slices and serves the hook after each.
+    serialPort.WaitForInput(static_cast<int>(std::min<int64_t>(WaitSliceMs(left), INT_MAX)));
     collected += serialPort.Read(response + collected, responseCapacity - collected);
+    ServeWaitHook();
     if (expectedLength > 0 && collected >= expectedLength) break;
   }
   return {RtuExchangeStatus::Collected, collected};

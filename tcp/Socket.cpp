@@ -12,6 +12,7 @@
 #include <climits>
 
 #include "modbus/MonotonicClock.h"
+#include "modbus/WaitHook.h"
 #include "tcp/NameLookUp.h"
 
 namespace varnetik {
@@ -37,15 +38,18 @@ bool StartConnect(int socketFd, Ipv4Address address, uint16_t port) {
   return errno == EINPROGRESS || errno == EINTR;
 }
 
-// One wait for completion; a signal only shortens it, never extends the limit.
+// One wait for completion (in slices while a wait hook is set); a signal only shortens it, never extends
+// the limit.
 bool WaitConnected(int socketFd, int64_t timeoutMs) {
   const int64_t deadline = MonotonicMs() + std::max<int64_t>(timeoutMs, 0);
   pollfd watch{socketFd, POLLOUT, 0};
   int ready;
-  do {
+  for (;;) {
     const int64_t left = deadline - MonotonicMs();
-    ready = ::poll(&watch, 1, static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX)));
-  } while (ready < 0 && errno == EINTR);
+    ready = ::poll(&watch, 1, static_cast<int>(std::clamp<int64_t>(WaitSliceMs(left), 0, INT_MAX)));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready != 0 || left <= 0 || !ServeWaitHook()) break;
+  }
   if (ready != 1 || (watch.revents & POLLOUT) == 0) return false;
   int error = 0;
   socklen_t length = sizeof error;

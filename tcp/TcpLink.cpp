@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "modbus/MonotonicClock.h"
+#include "modbus/WaitHook.h"
 #include "tcp/Socket.h"
 
 namespace varnetik {
@@ -47,8 +48,10 @@ int64_t TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t ti
   while (received < count) {
     const int64_t left = timeoutMs - (MonotonicMs() - start);
     if (left <= 0) break;
-    // One wait for the whole time that is left; it ends as soon as bytes come.
-    if (waitFirst) WaitReadable(connection, static_cast<int>(std::min<int64_t>(left, INT_MAX)));
+    // One wait for the whole time that is left (a slice of it while a wait hook is set); it ends as soon
+    // as bytes come.
+    const int waitMs = static_cast<int>(std::min<int64_t>(WaitSliceMs(left), INT_MAX));
+    if (waitFirst) WaitReadable(connection, waitMs);
     waitFirst = true;
     int64_t got = 0;
     switch (ReceiveNow(connection, destination + received, count - received, got)) {
@@ -59,12 +62,14 @@ int64_t TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t ti
         break;
       case ReceiveOutcome::PeerClosed:
         // Nothing more can come, but a closed peer is reported as a timeout, after the time a silent one
-        // takes: the operator's message and the retry rule do not tell the two apart.
-        std::this_thread::sleep_for(std::chrono::milliseconds(left));
-        return TcpTimeoutOrShort;
+        // takes: the operator's message and the retry rule do not tell the two apart. A closed socket
+        // reads as readable at once, so this sleep is what keeps the loop from spinning.
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+        break;
       case ReceiveOutcome::Error:
         return TcpConnectionLost;
     }
+    ServeWaitHook();
   }
   return received == count ? count : TcpTimeoutOrShort;
 }
@@ -85,7 +90,8 @@ void TcpLink::TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) {
         lastBytes = MonotonicMs();
         break;
       case ReceiveOutcome::NothingThere:
-        WaitReadable(connection, static_cast<int>(left));
+        WaitReadable(connection, static_cast<int>(WaitSliceMs(left)));
+        ServeWaitHook();
         break;
       case ReceiveOutcome::PeerClosed:
       case ReceiveOutcome::Error:

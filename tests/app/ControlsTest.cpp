@@ -3,6 +3,7 @@
 // order.
 #include <QAccessible>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 
 #include "app/ControlFactory.h"
 #include "app/OperationTabs.h"
+#include "app/StatusLine.h"
 #include "tests/app/ShellHarness.h"
 
 namespace varnetik {
@@ -74,6 +76,16 @@ const ControlCase kControls[] = {
     {ControlId::ClearLogButton, Kind::Button, {720, 82, 110, 26}, "Log löschen", "Inhalt der rechten Liste löschen"},
 };
 
+// Place in the control area or in the tab page, also for a control inside a group frame of its page.
+QRect PlaceInPage(const QWidget& control) {
+  QRect place = control.geometry();
+  for (const QWidget* frame = control.parentWidget(); qobject_cast<const QGroupBox*>(frame) != nullptr;
+       frame = frame->parentWidget()) {
+    place.translate(frame->pos());
+  }
+  return place;
+}
+
 class MainWindowControl : public ::testing::TestWithParam<ControlCase> {};
 
 TEST_P(MainWindowControl, HasItsNamePlaceContentAndTooltip) {
@@ -82,7 +94,7 @@ TEST_P(MainWindowControl, HasItsNamePlaceContentAndTooltip) {
   QWidget* control = shell.window->findChild<QWidget*>(ControlName(c.id));
   ASSERT_NE(control, nullptr) << ControlName(c.id).toStdString();
   EXPECT_EQ(control, shell.window->Control(c.id));
-  EXPECT_EQ(control->geometry(), c.geometry);
+  EXPECT_EQ(PlaceInPage(*control), c.geometry);
   EXPECT_EQ(control->toolTip(), QString::fromUtf8(c.tooltip));
   EXPECT_TRUE(control->isEnabled());
   EXPECT_EQ(shell.window->ControlText(c.id), c.content);
@@ -125,6 +137,8 @@ INSTANTIATE_TEST_SUITE_P(All, MainWindowControl, ::testing::ValuesIn(kControls),
 struct LabelledCase {
   ControlId id;
   const char* label;
+  const char* name = nullptr;  // what assistive technology reads when it is not the label
+  const char* group = nullptr;  // the group frame that holds the control
 };
 void PrintTo(const LabelledCase& c, std::ostream* os) { *os << ControlName(c.id).toStdString(); }
 
@@ -135,31 +149,32 @@ const LabelledCase kLabelled[] = {
     {ControlId::DataBitsCombo, "Datenbits"},
     {ControlId::StopBitsCombo, "Stoppbits"},
     {ControlId::SlaveIdSpin, "Slave-ID"},
-    {ControlId::RtuTimeoutSpin, "Timeout (ms)"},
+    {ControlId::RtuTimeoutSpin, "Timeout (ms)", "RTU Timeout (ms)"},
     {ControlId::TcpHostField, "TCP Host/IP"},
     {ControlId::TcpPortField, "Port"},
-    {ControlId::TcpTimeoutSpin, "Timeout (ms)"},
+    {ControlId::TcpTimeoutSpin, "Timeout (ms)", "TCP Timeout (ms)"},
     {ControlId::RtuReadTypeCombo, "Typ:"},
     {ControlId::RtuReadStartField, "Startadresse (dez.):"},
     {ControlId::RtuReadCountField, "Anzahl:"},
-    {ControlId::RtuWriteAddressField, "Adresse (dez.):"},
-    {ControlId::RtuWriteValueField, "Wert:"},
-    {ControlId::RtuWriteManyStartField, "Startadresse (dez.):"},
-    {ControlId::RtuWriteManyValuesField, "Werte (CSV):"},
+    {ControlId::RtuWriteAddressField, "Adresse (dez.):", nullptr, "Einzelnes Register (FC 06)"},
+    {ControlId::RtuWriteValueField, "Wert:", nullptr, "Einzelnes Register (FC 06)"},
+    {ControlId::RtuWriteManyStartField, "Startadresse (dez.):", nullptr, "Mehrere Register (FC 16)"},
+    {ControlId::RtuWriteManyValuesField, "Werte (CSV):", nullptr, "Mehrere Register (FC 16)"},
     {ControlId::TcpReadTypeCombo, "Typ:"},
     {ControlId::TcpReadStartField, "Startadresse (dez.):"},
     {ControlId::TcpReadCountField, "Anzahl:"},
-    {ControlId::TcpWriteAddressField, "Adresse (dez.):"},
-    {ControlId::TcpWriteValueField, "Wert:"},
-    {ControlId::TcpWriteManyStartField, "Startadresse (dez.):"},
-    {ControlId::TcpWriteManyValuesField, "Werte (CSV):"},
+    {ControlId::TcpWriteAddressField, "Adresse (dez.):", nullptr, "Einzelnes Register (FC 06)"},
+    {ControlId::TcpWriteValueField, "Wert:", nullptr, "Einzelnes Register (FC 06)"},
+    {ControlId::TcpWriteManyStartField, "Startadresse (dez.):", nullptr, "Mehrere Register (FC 16)"},
+    {ControlId::TcpWriteManyValuesField, "Werte (CSV):", nullptr, "Mehrere Register (FC 16)"},
 };
 
 class LabelledControl : public ::testing::TestWithParam<LabelledCase> {};
 
 // What assistive technology reads for the control: its label as the labelling relation and, for fields,
 // spin boxes and the typing field of an editable combo, as its name (a combo box itself is named by its
-// current entry on this platform).
+// current entry on this platform), unless a name tells it from a control with the same label. A control
+// of a group frame is the frame's child in the tree, and the frame labels it as well.
 TEST_P(LabelledControl, IsNamedByItsLabel) {
   const LabelledCase& c = GetParam();
   ShellHarness shell;
@@ -167,12 +182,41 @@ TEST_P(LabelledControl, IsNamedByItsLabel) {
   QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
   ASSERT_NE(accessible, nullptr);
   const auto labels = accessible->relations(QAccessible::Label);
-  ASSERT_EQ(labels.size(), 1);
+  ASSERT_EQ(labels.size(), c.group != nullptr ? 2 : 1);
   EXPECT_EQ(labels.front().first->text(QAccessible::Name), QString::fromUtf8(c.label));
+  if (c.group != nullptr) {
+    EXPECT_EQ(labels.back().first->text(QAccessible::Name), QString::fromUtf8(c.group));
+    EXPECT_EQ(accessible->parent()->role(), QAccessible::Grouping);
+    EXPECT_EQ(accessible->parent()->text(QAccessible::Name), QString::fromUtf8(c.group));
+  }
   auto* combo = qobject_cast<QComboBox*>(control);
   QWidget* field = combo == nullptr ? control : combo->lineEdit();
   if (field != nullptr) {
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name), QString::fromUtf8(c.label));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name),
+              QString::fromUtf8(c.name != nullptr ? c.name : c.label));
+  }
+}
+
+// Alike controls told apart for assistive technology; what the window shows stays as it is.
+TEST(MainWindowControls, AlikeControlsHaveTheirOwnNames) {
+  const struct {
+    ControlId id;
+    const char* name;
+  } cases[] = {
+      {ControlId::RtuResultTable, "RTU-Ergebnisse"},        {ControlId::TcpResultTable, "TCP-Ergebnisse"},
+      {ControlId::RtuWriteOneButton, "Schreiben (FC 06)"},  {ControlId::TcpWriteOneButton, "Schreiben (FC 06)"},
+      {ControlId::RtuWriteManyButton, "Schreiben (FC 16)"}, {ControlId::TcpWriteManyButton, "Schreiben (FC 16)"},
+  };
+  ShellHarness shell;
+  for (const auto& c : cases) {
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(shell.window->Control(c.id))->text(QAccessible::Name),
+              QString::fromUtf8(c.name));
+  }
+  EXPECT_EQ(shell.Get<QPushButton>(ControlId::RtuWriteManyButton)->text(), "Schreiben");
+  for (int field = 0; field < 2; ++field) {
+    QAccessibleInterface* status = QAccessible::queryAccessibleInterface(shell.window->Status().FieldLabel(field));
+    EXPECT_EQ(status->text(QAccessible::Name), field == 0 ? "RTU-Status" : "TCP-Status");
+    EXPECT_EQ(status->text(QAccessible::Description), shell.window->Status().Field(field));
   }
 }
 
@@ -245,9 +289,12 @@ TEST(MainWindowControls, LabelsCarryTheirTextsAtTheirPlaces) {
                                                      {{285, 170, 80, 20}, "Werte (CSV):"}};
   const auto labelsOf = [](QWidget* parent) {
     std::vector<std::pair<QRect, QString>> found;
-    for (QLabel* label : parent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
-      // Plain labels have no id and so no name; the logo picture is a named control.
-      if (label->objectName().isEmpty()) found.emplace_back(label->geometry(), label->text());
+    for (QLabel* label : parent->findChildren<QLabel*>()) {
+      // Plain labels have no id and so no name; the logo picture is a named control. Labels of a tab page
+      // belong to the page, not to the area.
+      QWidget* holder = label->parentWidget();
+      const bool own = holder == parent || (qobject_cast<QGroupBox*>(holder) && holder->parentWidget() == parent);
+      if (own && label->objectName().isEmpty()) found.emplace_back(PlaceInPage(*label), label->text());
     }
     return found;
   };
@@ -323,6 +370,53 @@ TEST(MainWindowControls, TabMovesThroughTheControlsInCreationOrder) {
     QTest::keyClick(focused, Qt::Key_Tab);
   }
   EXPECT_EQ(visited, order);
+}
+
+// The page keys switch pages wherever the focus is, before a drop-down list or a field can take them.
+TEST(MainWindowControls, PageKeysSwitchPagesFromEveryControl) {
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int page;  // from the first page
+  } keys[] = {
+      {Qt::Key_Tab, Qt::ControlModifier, 1},
+      {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 3},
+      {Qt::Key_PageDown, Qt::ControlModifier, 1},
+      {Qt::Key_PageUp, Qt::ControlModifier, 3},
+  };
+  const ControlId focused[] = {ControlId::RtuReadTypeCombo, ControlId::RtuReadCountField, ControlId::PortCombo,
+                               ControlId::SlaveIdSpin,      ControlId::RtuResultTable,    ControlId::LogList,
+                               ControlId::ScanButton,       ControlId::OperationTabs};
+  ShellHarness shell;
+  shell.ShowAndSettle();
+  shell.window->activateWindow();
+  shell.window->ReplaceTableRows(ControlId::RtuResultTable, {{"0x0000", "0", "$0001", "1"}});
+  OperationTabs* tabs = shell.window->Tabs();
+  auto* type = shell.Get<QComboBox>(ControlId::RtuReadTypeCombo);
+  for (ControlId id : focused) {
+    for (const auto& k : keys) {
+      tabs->setCurrentIndex(0);
+      shell.window->Control(id)->setFocus();
+      QTest::keyClick(shell.window->windowHandle(), k.key, k.modifiers);
+      EXPECT_EQ(tabs->currentIndex(), k.page) << ControlName(id).toStdString() << " " << k.key;
+      EXPECT_EQ(type->currentIndex(), 0) << ControlName(id).toStdString() << " " << k.key;
+    }
+  }
+}
+
+// The FC 16 group's start field covers the end of its caption's box; at 96 dpi the caption's text, colon
+// included, ends before the field.
+TEST(MainWindowControls, CaptionUnderAFieldEndsBeforeIt) {
+  ShellHarness shell;
+  shell.ShowAndSettle();
+  QWidget* field = shell.window->Control(ControlId::RtuWriteManyStartField);
+  const auto* caption = qobject_cast<const QLabel*>(
+      QAccessible::queryAccessibleInterface(field)->relations(QAccessible::Label).front().first->object());
+  ASSERT_NE(caption, nullptr);
+  ASSERT_EQ(caption->text(), "Startadresse (dez.):");
+  EXPECT_LT(caption->x(), field->x());
+  EXPECT_GT(caption->geometry().right(), field->x());
+  EXPECT_LE(caption->x() + QFontMetricsF(caption->font()).horizontalAdvance(caption->text()), field->x());
 }
 
 }  // namespace

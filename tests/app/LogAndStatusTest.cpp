@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
+#include <QWindow>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -18,6 +19,7 @@
 
 #include "app/AccessibleEvents.h"
 #include "app/LogStamp.h"
+#include "app/OutcomeAnnouncer.h"
 #include "app/StatusLine.h"
 #include "tests/app/ShellHarness.h"
 #include "tests/support/PtyPair.h"
@@ -81,6 +83,10 @@ TEST(LogList, ClearEmptiesItAndTheNextLineStartsAgain) {
   EXPECT_EQ(shell.window->Log()->SelectedLine(), 0);
 }
 
+bool FullyVisible(const LogView& log, int64_t line) {
+  return line >= log.FirstVisibleLine() && line < log.FirstVisibleLine() + log.FullyVisibleLines();
+}
+
 TEST(LogView, NewestLineIsSelectedAndScrolledIntoView) {
   ShellHarness shell;
   shell.ShowAndSettle();
@@ -90,15 +96,36 @@ TEST(LogView, NewestLineIsSelectedAndScrolledIntoView) {
   EXPECT_EQ(log.SelectedLine(), 5001);
   EXPECT_EQ(log.FirstVisibleLine(), 5002 - log.FullyVisibleLines());
   EXPECT_EQ(log.verticalScrollBar()->value(), log.verticalScrollBar()->maximum());
-  // A click selects the line under the pointer; the next log line takes the selection back.
+  // A click selects the line under the pointer; without the focus in the log the next log line takes the
+  // selection back.
   QTest::mouseClick(log.viewport(), Qt::LeftButton, {}, QPoint(5, log.LineHeight() / 2));
   EXPECT_EQ(log.SelectedLine(), log.FirstVisibleLine());
+  log.clearFocus();
   shell.window->LogLine("neu");
   EXPECT_EQ(log.SelectedLine(), 5002);
 }
 
-bool FullyVisible(const LogView& log, int64_t line) {
-  return line >= log.FirstVisibleLine() && line < log.FirstVisibleLine() + log.FullyVisibleLines();
+// Someone reading an older line keeps it while new lines arrive, until they go back to the end.
+TEST(LogView, ReaderOnAnOlderLineKeepsItUntilBackAtTheEnd) {
+  ShellHarness shell;
+  shell.ShowAndSettle();
+  LogView& log = *shell.window->Log();
+  for (int i = 0; i < 100; ++i) shell.window->LogLine("Zeile " + std::to_string(i));
+  shell.window->activateWindow();
+  log.setFocus();
+  ASSERT_TRUE(log.hasFocus());
+  QWindow* keys = shell.window->windowHandle();
+  QTest::keyClick(keys, Qt::Key_PageUp);
+  const int64_t reading = log.SelectedLine();
+  const int64_t firstShown = log.FirstVisibleLine();
+  ASSERT_LT(reading, log.LineCount() - 1);
+  shell.window->LogLine("neu");
+  EXPECT_EQ(log.SelectedLine(), reading);
+  EXPECT_EQ(log.FirstVisibleLine(), firstShown);
+  QTest::keyClick(keys, Qt::Key_End);
+  shell.window->LogLine("danach");
+  EXPECT_EQ(log.SelectedLine(), log.LineCount() - 1);
+  EXPECT_TRUE(FullyVisible(log, log.SelectedLine()));
 }
 
 TEST(LogView, KeysMoveTheSelectionInViewAndCtrlCCopiesItsLine) {
@@ -225,7 +252,9 @@ TEST(LogAccessibility, NewLinesSelectionAndClearingAreAnnounced) {
   ASSERT_TRUE(log.hasFocus());
   AnnouncedEvents events;
   shell.window->LogLine("drei");
-  EXPECT_EQ(events.Take(), "ObjectCreated 2 drei\nSelectionRemove 1 Bereit.\nSelection 2 drei\nFocus 2 drei");
+  // The last event is the outcome's notification showing itself, which a screen reader speaks.
+  EXPECT_EQ(events.Take(),
+            "ObjectCreated 2 drei\nSelectionRemove 1 Bereit.\nSelection 2 drei\nFocus 2 drei\nObjectShow -1 drei");
   QTest::keyClick(&log, Qt::Key_Up);
   EXPECT_EQ(events.Take(), "SelectionRemove 2 drei\nSelection 1 Bereit.\nFocus 1 Bereit.");
   QTest::keyClick(&log, Qt::Key_Up);
@@ -237,6 +266,26 @@ TEST(LogAccessibility, NewLinesSelectionAndClearingAreAnnounced) {
   EXPECT_EQ(cleared.join('\n').toStdString(),
             "ObjectDestroyed -1 Bereit.\nObjectDestroyed -1 Keine verfügbaren Ports gefunden.\n"
             "ObjectDestroyed -1 drei\nTableModelChanged -1 Log");
+}
+
+// Outcome lines reach a screen reader as a notification in the status bar that shows itself; frame dumps
+// are data and stay quiet.
+TEST(LogAccessibility, OutcomesButNotDumpsAreAnnouncedAsNotifications) {
+  ShellHarness shell;
+  shell.ShowAndSettle();
+  AnnouncedEvents events;
+  const uint8_t frame[] = {0x01, 0x03};
+  shell.window->LogHexDump("RX-TCP", frame, 2);
+  EXPECT_EQ(QString::fromStdString(events.Take()).count("ObjectShow"), 0);
+  shell.window->LogLine("OK: FC03 – 2 Register ab 0x0000 (0)");
+  EXPECT_EQ(QString::fromStdString(events.Take()).split('\n').last(), "ObjectShow -1 OK: FC03 – 2 Register ab 0x0000 (0)");
+  QAccessibleInterface* notification = QAccessible::queryAccessibleInterface(
+      const_cast<OutcomeAnnouncer*>(&shell.window->Announcer()));
+  EXPECT_EQ(notification->role(), QAccessible::Notification);
+  EXPECT_EQ(notification->parent()->role(), QAccessible::StatusBar);
+  ASSERT_EQ(notification->childCount(), 1);
+  EXPECT_EQ(notification->child(0)->role(), QAccessible::StaticText);
+  EXPECT_EQ(notification->child(0)->text(QAccessible::Name), "OK: FC03 – 2 Register ab 0x0000 (0)");
 }
 
 // A listening socket on 127.0.0.1; connections wait in its backlog.

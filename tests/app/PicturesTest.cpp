@@ -3,6 +3,8 @@
 #include <QAccessible>
 #include <QBuffer>
 #include <QImageWriter>
+#include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include "app/InfoWindow.h"
@@ -91,6 +93,41 @@ TEST(WindowIcon, ComesFromTheIconFileOnlyWhenItPasses) {
   // The window keeps the default icon.
   EXPECT_EQ(without.window->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
   EXPECT_NE(good.window->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+}
+
+// Tab reaches each picture after the window's controls; Enter, Space and the accessibility action "press"
+// open its page; Esc closes the info window.
+TEST(WebPictures, WorkFromTheKeyboardAndByPressAction) {
+  testing::ShellHarness shell;
+  shell.ShowAndSettle();
+  shell.window->activateWindow();
+  shell.window->Control(ControlId::ClearLogButton)->setFocus();
+  QTest::keyClick(shell.window->windowHandle(), Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), shell.window->Logo());
+  QTest::keyClick(shell.window->windowHandle(), Qt::Key_Return);
+  QTest::keyClick(shell.window->windowHandle(), Qt::Key_Space);
+  QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(shell.window->Logo())->actionInterface();
+  ASSERT_NE(actions, nullptr);
+  EXPECT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+  actions->doAction(QAccessibleActionInterface::pressAction());
+  const QUrl maker = testing::TestConfig().makerPage;
+  EXPECT_EQ(shell.dialogs.openedPages, std::vector<QUrl>({maker, maker, maker}));
+
+  shell.dialogs.openedPages.clear();
+  shell.window->ShowInfoWindow();
+  InfoWindow* info = shell.window->Info();
+  info->activateWindow();
+  QTest::keyClick(info->windowHandle(), Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), info->DonationPicture());
+  QTest::keyClick(info->windowHandle(), Qt::Key_Space);
+  QAccessible::queryAccessibleInterface(info->DonationPicture())
+      ->actionInterface()
+      ->doAction(QAccessibleActionInterface::pressAction());
+  const QUrl donation = testing::TestConfig().donationPage;
+  EXPECT_EQ(shell.dialogs.openedPages, std::vector<QUrl>({donation, donation}));
+  QTest::keyClick(info->windowHandle(), Qt::Key_Escape);
+  QApplication::processEvents();
+  EXPECT_EQ(shell.window->Info(), nullptr);
 }
 
 TEST(WebPictures, AreNamedByWhatTheyOpen) {

@@ -110,6 +110,24 @@ TEST(Dispatch, HintIsARealBoxClosedWithEnter) {
   EXPECT_EQ(shell.Log(), logBefore);
 }
 
+// Once the real hint box is closed with Enter, the refused entry has the focus, its text selected.
+TEST(Dispatch, ClosedHintBoxLeavesTheFocusInTheRefusedEntry) {
+  ShellHarness shell(testing::Dialogs::Desktop);
+  shell.ShowAndSettle();
+  shell.window->activateWindow();
+  auto* port = shell.Get<QLineEdit>(ControlId::TcpPortField);
+  port->setText("70000");
+  testing::ModalAnswers answers({testing::PressEnter});
+  QTest::mouseClick(shell.Get<QPushButton>(ControlId::TcpConnectButton), Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_EQ(answers.Seen(), QStringList({"Hinweis|Bitte Host/IP und Port angeben."}));
+  // The window manager gives the main window back its activation (the offscreen platform does not).
+  shell.window->activateWindow();
+  QApplication::processEvents();
+  EXPECT_EQ(QApplication::focusWidget(), port);
+  EXPECT_EQ(port->selectedText(), "70000");
+}
+
 // Runs the program's loop with `during` called once the window is up; returns the exit code.
 int RunWith(AppState& state, const std::function<void(MainWindow&)>& during) {
   testing::RecordingDialogs dialogs;

@@ -7,6 +7,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include "app/OperationTabs.h"
@@ -128,6 +129,59 @@ TEST_F(TableMenuFixture, ItemsCopyTheCellsOfTheTableTheMenuWasOpenedOn) {
       EXPECT_EQ(QGuiApplication::clipboard()->text(), c.clipboard) << c.item << " by " << ChoiceName(choice);
     }
   }
+}
+
+// The menu key and Shift+F10 open the menu for the row with the keyboard focus, selecting it, at that row,
+// with the first item active; Enter then copies as the mouse would.
+TEST_F(TableMenuFixture, MenuKeysOpenTheMenuAtTheCurrentRow) {
+  const struct {
+    const char* name;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int downs;  // Down presses before: none leaves no row selected, as after a read
+  } cases[] = {
+      {"menu key", Qt::Key_Menu, Qt::NoModifier, 0},
+      {"Shift+F10", Qt::Key_F10, Qt::ShiftModifier, 0},
+      {"menu key on a later row", Qt::Key_Menu, Qt::NoModifier, 3},
+  };
+  ResultTable* table = shell.window->Table(ControlId::RtuResultTable);
+  QWindow* keys = shell.window->windowHandle();
+  for (const auto& c : cases) {
+    shell.window->ReplaceTableRows(ControlId::RtuResultTable, kWrappedRows);
+    shell.window->activateWindow();
+    table->setFocus();
+    ASSERT_EQ(table->SelectedRow(), -1);
+    for (int i = 0; i < c.downs; ++i) QTest::keyClick(keys, Qt::Key_Down);
+    const int row = table->currentItem() != nullptr ? table->indexOfTopLevelItem(table->currentItem()) : 0;
+    EXPECT_EQ(row > 0, c.downs > 0) << c.name;
+    QTest::keyClick(keys, c.key, c.modifiers);
+    QMenu* menu = testing::OpenPopupMenu();
+    ASSERT_NE(menu, nullptr) << c.name;
+    EXPECT_EQ(table->SelectedRow(), row) << c.name;
+    EXPECT_EQ(shell.window->MenuState().menuRow, row) << c.name;
+    // At the row's height; sideways the menu is kept on the screen.
+    EXPECT_EQ(menu->y(), table->MenuPointOfRow(row).y()) << c.name;
+    EXPECT_EQ(menu->activeAction(), menu->actions().first()) << c.name;
+    QGuiApplication::clipboard()->setText("vorher");
+    QTest::keyClick(menu->windowHandle(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), kWrappedRows[row].addressHex) << c.name;
+  }
+  // An empty table has no row to open it for.
+  shell.window->ReplaceTableRows(ControlId::RtuResultTable, {});
+  table->setFocus();
+  QTest::keyClick(keys, Qt::Key_Menu);
+  EXPECT_EQ(testing::OpenPopupMenu(), nullptr);
+}
+
+TEST_F(TableMenuFixture, CtrlCCopiesTheSelectedRowAsTheMenuDoes) {
+  ResultTable* table = shell.window->Table(ControlId::TcpResultTable);
+  QTabBar* tabs = shell.window->Tabs()->tabBar();
+  testing::LeftClick(tabs, tabs->tabRect(2).center());
+  testing::LeftClick(table->viewport(), table->visualItemRect(table->topLevelItem(1)).center());
+  QGuiApplication::clipboard()->setText("vorher");
+  QTest::keyClick(shell.window->windowHandle(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "0x000B\t11\t$0000\t0");
 }
 
 TEST_F(TableMenuFixture, RightClickWithoutSelectionOpensNoMenu) {

@@ -2,10 +2,14 @@
 // the boxes, the tables, the status bar and the CSV file checked as the operator would see them.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <fstream>
 #include <iterator>
 #include <ostream>
@@ -130,25 +134,135 @@ TEST_F(WindowOperationsTest, RefusedEntriesShowOnlyTheHint) {
     const char* text;
     ControlId button;
     const char* hint;
+    int page;
   };
   const Case cases[] = {
-      {ControlId::RtuReadCountField, "126", ControlId::RtuReadButton, "Anzahl muss 1..125 sein."},
-      {ControlId::TcpReadCountField, "0", ControlId::TcpReadButton, "Anzahl muss 1..125 sein."},
+      {ControlId::RtuReadCountField, "126", ControlId::RtuReadButton, "Anzahl muss 1..125 sein.", 0},
+      {ControlId::TcpReadCountField, "0", ControlId::TcpReadButton, "Anzahl muss 1..125 sein.", 2},
       {ControlId::RtuWriteManyValuesField, "  ", ControlId::RtuWriteManyButton,
-       "Bitte Werte angeben (z. B. 10,20,30)."},
+       "Bitte Werte angeben (z. B. 10,20,30).", 1},
       {ControlId::TcpWriteManyValuesField, ",,", ControlId::TcpWriteManyButton,
-       "Anzahl Werte muss 1..123 sein."},
+       "Anzahl Werte muss 1..123 sein.", 3},
   };
+  ui.window->show();
+  ui.window->activateWindow();
   size_t before = ui.LogSize();
   for (const Case& c : cases) {
     ui.dialogs.messages.clear();
+    ui.window->Tabs()->setCurrentIndex(c.page);
     ui.Type(c.field, c.text);
     ui.Click(c.button);
     EXPECT_EQ(ui.dialogs.messages, (std::vector<Message>{{"Hinweis", c.hint}}));
+    // Once the box is closed, the refused entry has the focus, its text selected to be typed over.
+    auto* field = qobject_cast<QLineEdit*>(ui.window->Control(c.field));
+    EXPECT_EQ(ui.window->focusWidget(), field) << c.hint;
+    EXPECT_EQ(field->selectedText().toStdString(), c.text);
   }
   EXPECT_EQ(ui.LogSize(), before);
   Settle();
   EXPECT_TRUE(slave.Requests().empty());
+}
+
+// The connect buttons' hints lead back to the port name, or to the host or the port, whichever is refused;
+// a hint about a link that is not open leaves the focus where it was.
+TEST_F(WindowOperationsTest, HintsLeadBackToTheRefusedEntry) {
+  ui.window->show();
+  ui.window->activateWindow();
+  const struct {
+    const char* host;
+    const char* port;
+    ControlId button;
+    ControlId focused;
+    const char* selected;
+  } cases[] = {
+      {"127.0.0.1", "", ControlId::RtuConnectButton, ControlId::PortCombo, ""},
+      {"", "502", ControlId::TcpConnectButton, ControlId::TcpHostField, ""},
+      {"127.0.0.1", "70000", ControlId::TcpConnectButton, ControlId::TcpPortField, "70000"},
+      {"127.0.0.1", "502", ControlId::RtuReadButton, ControlId::RtuReadButton, ""},
+  };
+  for (const auto& c : cases) {
+    ui.Type(ControlId::PortCombo, "");
+    ui.Type(ControlId::TcpHostField, c.host);
+    ui.Type(ControlId::TcpPortField, c.port);
+    ui.window->Control(c.button)->setFocus();
+    ui.Click(c.button);
+    // The editable combo keeps the focus for its typing field.
+    QWidget* expected = ui.window->Control(c.focused);
+    EXPECT_EQ(ui.window->focusWidget(), expected) << ControlIdName(c.button);
+    auto* combo = qobject_cast<QComboBox*>(expected);
+    if (auto* field = combo != nullptr ? combo->lineEdit() : qobject_cast<QLineEdit*>(expected)) {
+      EXPECT_EQ(field->selectedText().toStdString(), c.selected);
+    }
+  }
+}
+
+// Counts the paint events a widget gets while a handler runs.
+class PaintsDuringHandler : public QObject {
+ public:
+  PaintsDuringHandler(QWidget& widget, const MainWindow& window) : window_(window) { widget.installEventFilter(this); }
+  int count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && window_.Gate().Running()) ++count;
+    return false;
+  }
+
+ private:
+  const MainWindow& window_;
+};
+
+// While a read waits for an answer that never comes, the window paints; clicks and an accessibility press
+// made meanwhile run afterwards, one after the other in the order made; a close waits for the end.
+TEST_F(WindowOperationsTest, WaitingHandlerPaintsAndRunsWhatCameMeanwhileAfterIt) {
+  ui.window->show();
+  QApplication::processEvents();
+  ConnectSerial();
+  ConnectTcp();
+  ui.Type(ControlId::RtuTimeoutSpin, kShortTimeout);
+  slave.Script({{M::Silent}});
+  PaintsDuringHandler paints(*ui.window->Log()->viewport(), *ui.window);
+  bool duringWait = false;
+  bool busyCursor = false;
+  size_t logDuringWait = 0;
+  QTimer::singleShot(0, [&] {
+    duringWait = ui.window->Gate().Running();
+    busyCursor = QApplication::overrideCursor() != nullptr && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    ui.window->Log()->viewport()->update();
+    ui.Click(ControlId::ClearLogButton);
+    ui.Click(ControlId::TcpDisconnectButton);
+    QAccessible::queryAccessibleInterface(ui.window->Control(ControlId::ScanButton))
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::pressAction());
+    ui.window->close();
+    logDuringWait = ui.LogSize();
+  });
+  const size_t before = ui.LogSize();
+  ui.Click(ControlId::RtuReadButton);
+  EXPECT_TRUE(duringWait);
+  EXPECT_TRUE(busyCursor);
+  EXPECT_GT(paints.count, 0);
+  // Nothing of it ran inside the read: the log still held the lines from before.
+  EXPECT_EQ(logDuringWait, before + 1);  // the request dump
+  // The scan lists the open serial port.
+  EXPECT_EQ(ui.Log(), (Lines{"TCP getrennt.", "Gefundene COM Ports: 1", "Portliste aktualisiert."}));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(ui.window->isVisible());
+  QApplication::processEvents();
+  EXPECT_FALSE(ui.window->isVisible());
+}
+
+// The TCP receive wait serves the window as the serial one does.
+TEST_F(WindowOperationsTest, WaitOnTcpPaintsToo) {
+  ui.window->show();
+  QApplication::processEvents();
+  ConnectTcp();
+  ui.Type(ControlId::TcpTimeoutSpin, kShortTimeout);
+  slave.Script({{M::Silent}});
+  PaintsDuringHandler paints(*ui.window->Log()->viewport(), *ui.window);
+  QTimer::singleShot(0, [&] { ui.window->Log()->viewport()->update(); });
+  ui.Click(ControlId::TcpReadButton);
+  EXPECT_GT(paints.count, 0);
 }
 
 // A failure is logged and boxed; the rows of the earlier read stay.
