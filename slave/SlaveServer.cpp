@@ -12,9 +12,11 @@ namespace {
 
 using M = Misbehaviour;
 
-// A client that sends requests but never reads its answers is dropped at this much unsent output; a
-// serial master's answers are dropped instead, as the line cannot be closed at it.
+// A client that sends requests but never reads its answers is dropped at this much unsent output.
 constexpr size_t kMaxPendingOutput = 1 << 16;
+// A serial master's answers are dropped instead, as the line cannot be closed at it; this is seconds of
+// answers at the usual baud rates.
+constexpr size_t kMaxPendingLineOutput = 4096;
 // Out of descriptors, accepting is tried again this often even when no connection of ours closes.
 constexpr int kAcceptRetryMs = 1000;
 
@@ -495,7 +497,8 @@ SlaveServer::FlushResult SlaveServer::Flush(Endpoint& endpoint) {
     if (status == IoStatus::WouldBlock) break;
     return FlushResult::Failed;
   }
-  return endpoint.out.size() <= kMaxPendingOutput ? FlushResult::Done : FlushResult::Overflow;
+  const size_t limit = endpoint.id == 0 ? kMaxPendingLineOutput : kMaxPendingOutput;
+  return endpoint.out.size() <= limit ? FlushResult::Done : FlushResult::Overflow;
 }
 
 SlaveServer::Endpoint* SlaveServer::Find(uint64_t id) {
