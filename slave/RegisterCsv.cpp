@@ -43,7 +43,9 @@ bool ParsePair(const std::string& hex, const std::string& decimal, const char* p
   } else if (!decimalRead) {
     error = std::string(what) + " " + Shown(decimal) + " is not a decimal number from 0 to 65535";
   } else if (hexNumber != decimalNumber) {
-    error = std::string(what) + " " + Shown(hex) + " / " + Shown(decimal) + ": " + columns + " disagree (" + hex +
+    char said[16];
+    std::snprintf(said, sizeof said, "%s%04X", prefix, hexNumber);
+    error = std::string(what) + " " + Shown(hex) + " / " + Shown(decimal) + ": " + columns + " disagree (" + said +
             " is " + std::to_string(hexNumber) + ")";
   } else {
     number = static_cast<uint16_t>(decimalNumber);
