@@ -391,7 +391,12 @@ void SlaveServer::Schedule(Endpoint& endpoint, const Reply& reply, const Bytes& 
     AddOutput(std::move(output));
     return;
   }
-  if (bytes.empty() || (reply.delayMs == 0 && reply.pieces <= 1 && endpoint.sendingSplit == 0)) {
+  // A split answer already queued, even one whose first piece is not out yet, keeps its place.
+  const bool behindSplit =
+      endpoint.sendingSplit != 0 || std::any_of(outputs_.begin(), outputs_.end(), [&](const Output& queued) {
+        return queued.endpoint == endpoint.id && queued.piecesLeft > 1;
+      });
+  if (bytes.empty() || (reply.delayMs == 0 && reply.pieces <= 1 && !behindSplit)) {
     // Sent at once, not after the other answers of this turn: a late answer already waiting is overtaken,
     // as it would be by a device that answers out of turn.
     Announce(endpoint.name, bytes, fault, faultUsedUp);
