@@ -55,9 +55,12 @@ pid_t Spawn(const std::vector<std::string>& arguments, int& in, int& out, int& e
   posix_spawn_file_actions_adddup2(&actions, pipes[1][1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, pipes[2][1], STDERR_FILENO);
   std::vector<std::string> all{VARNETIK_SLAVE_BINARY};
-  // The limit is set in a shell of the child's own, so that the tests keep theirs.
+  // The limit is set in a shell of the child's own, so that the tests keep theirs. Descriptors the test
+  // runner may have passed on are closed, so that the slave has exactly the room it is given.
   if (descriptorLimit > 0) {
-    all = {"/bin/sh", "-c", "ulimit -n " + std::to_string(descriptorLimit) + " && exec \"$0\" \"$@\"",
+    all = {"/bin/sh", "-c",
+           "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&- && ulimit -n " + std::to_string(descriptorLimit) +
+               " && exec \"$0\" \"$@\"",
            VARNETIK_SLAVE_BINARY};
   }
   all.insert(all.end(), arguments.begin(), arguments.end());
