@@ -83,15 +83,20 @@ void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
 
 class SlaveSignalTest : public ::testing::TestWithParam<SignalCase> {};
 
-// The pseudo-terminal goes with the slave, and a master that had it open sees the line end.
+// The pseudo-terminal goes with the slave, a master that had it open sees the line end, and --save is
+// written.
 TEST_P(SlaveSignalTest, StopsCleanlyAndRemovesThePseudoTerminal) {
-  SlaveProcess slave({"--pty", "--listen", "127.0.0.1:0"});
+  const std::string saved =
+      ::testing::TempDir() + "varnetik-slave-" + std::to_string(getpid()) + "-" + GetParam().name + ".csv";
+  SlaveProcess slave({"--pty", "--listen", "127.0.0.1:0", "--save", saved});
   modbus_t* master = RtuMaster(slave.PtyPath());
   uint16_t value = 0;
   ASSERT_EQ(modbus_read_registers(master, 0, 1, &value), 1);
   EXPECT_EQ(slave.Stop(GetParam().number), 0);
   struct stat info {};
   EXPECT_NE(stat(slave.PtyPath().c_str(), &info), 0) << slave.PtyPath() << " is still there";
+  EXPECT_EQ(stat(saved.c_str(), &info), 0) << saved << " not written";
+  std::remove(saved.c_str());
   EXPECT_EQ(modbus_read_registers(master, 0, 1, &value), -1);
   CloseMaster(master);
 }
