@@ -140,7 +140,77 @@ def parsing_corpus():
         write("input_parsing", "text-%02d" % index, text.encode("utf-8"))
 
 
+def segments(*sizes):
+    """The slave targets' segment sizes; a size given negative is followed by a pause on the line."""
+    return bytes([len(sizes)]) + bytes([(abs(size) - 1) | (0x80 if size < 0 else 0) for size in sizes])
+
+
+def request_adu(tid, unit, pdu, protocol=0):
+    return struct.pack(">HHH", tid, protocol, len(pdu) + 1) + bytes([unit]) + bytes(pdu)
+
+
+def slave_tcp_corpus():
+    read = request_adu(1, 1, h("03 0000 0002"))
+    write_one = request_adu(2, 1, h("06 0001 1234"))
+    write_many = request_adu(3, 0, h("10 0000 0002 04 0001 0002"))
+    cases = {
+        "read-whole": bytes([0]) + segments() + read,
+        "three-in-one-segment": bytes([0]) + segments() + read + write_one + write_many,
+        "byte-by-byte": bytes([2]) + segments(1) + read + write_one,
+        "odd-pieces": bytes([7]) + segments(3, 11, 5) + write_many + read + write_one,
+        "unknown-function": bytes([0]) + segments() + request_adu(4, 1, h("2B 0E 01 00")),
+        "read-past-end": bytes([0]) + segments() + request_adu(5, 255, h("03 FFFF 0002")),
+        "read-126": bytes([0]) + segments() + request_adu(6, 1, h("04 0000 007E")),
+        "write-many-count-wrong": bytes([0]) + segments() + request_adu(7, 1, h("10 0000 0002 03 0001 00")),
+        "length-zero-then-request": bytes([0]) + segments() + h("0001 0000 0000 01") + read,
+        "protocol-one": bytes([0]) + segments() + request_adu(8, 1, h("03 0000 0001"), protocol=1),
+        "faulted-split": bytes([0x33]) + segments(4, 4) + read + read,
+    }
+    for name, data in cases.items():
+        write("slave_tcp_stream", name, data)
+
+
+def slave_rtu_corpus():
+    read = with_crc(h("01 03 0000 0002"))
+    write_one = with_crc(h("01 06 0001 1234"))
+    write_many = with_crc(h("01 10 0000 0002 04 0001 0002"))
+    cases = {
+        "read-whole": bytes([0]) + segments(-8) + read,
+        "back-to-back": bytes([0]) + segments() + read + write_one + write_many,
+        "byte-by-byte": bytes([2]) + segments(1) + read + write_one,
+        "noise-before": bytes([0]) + segments() + h("FF") + read,
+        "other-slaves-answer-before": bytes([0]) + segments() + with_crc(h("02 03 02 ABCD")) + read,
+        "broken-then-request": bytes([0]) + segments(-8, -8) + h("01 03 0000 0001 0000") + read,
+        "unknown-function": bytes([0]) + segments(-8) + with_crc(h("01 01 0000 0008")),
+        "unknown-function-then-request": bytes([0]) + segments() + with_crc(h("01 01 0000 0008")) + read,
+        "broadcast-write": bytes([0]) + segments(-8) + with_crc(h("00 06 0001 0002")),
+        "long-garbage": bytes([0]) + segments(100, 100, 100) + bytes(range(256)) * 2 + read,
+        "faulted": bytes([0x04]) + segments(3, -5) + read + write_one,
+    }
+    for name, data in cases.items():
+        write("slave_rtu_stream", name, data)
+
+
+def slave_csv_corpus():
+    header = b"Adresse;Adresse dez.;Hex;Dezimal\r\n"
+    cases = {
+        "window-export": header + b"0x0000;0;$FFFF;65535\r\n0x000A;10;$1234;4660\r\n0xFFFF;65535;$00FF;255\r\n",
+        "byte-order-mark": b"\xef\xbb\xbf" + header + b"0x0001;1;$0001;1\r\n",
+        "blank-last-line": header + b"0x0001;1;$0001;1\r\n\r\n",
+        "lf-only": header.replace(b"\r", b"") + b"0x0002;2;$0003;3\n",
+        "header-only": header,
+        "empty": b"",
+        "disagree": header + b"0x0001;1;$0010;10\r\n",
+        "five-fields": header + b"0x0001;1;$0001;1;\r\n",
+    }
+    for name, data in cases.items():
+        write("slave_register_csv", name, data)
+
+
 if __name__ == "__main__":
     rtu_corpus()
     tcp_corpus()
     parsing_corpus()
+    slave_tcp_corpus()
+    slave_rtu_corpus()
+    slave_csv_corpus()

@@ -146,11 +146,15 @@ void FaultPlan::Set(const FaultSetting& setting) {
   random_.seed(setting.randomSeed);
 }
 
+bool FaultPlan::CountApplied() {
+  if (setting_.remaining <= 0) return false;
+  return --setting_.remaining == 0;
+}
+
 Reply FaultPlan::Next(LinkKind link, std::string& applied) {
   applied.clear();
   const bool applies = link == LinkKind::Rtu ? setting_.onRtu : setting_.onTcp;
   if (setting_.name == "none" || !applies || setting_.remaining == 0) return {};
-  if (setting_.remaining > 0) --setting_.remaining;
   if (!setting_.random) {
     applied = setting_.name;
     return setting_.reply;

@@ -19,7 +19,7 @@ struct FaultSetting {
   bool onTcp = true;
   bool random = false;        // random=SEED: a mode drawn for every request
   uint32_t randomSeed = 0;
-  int64_t remaining = -1;     // requests left to fault before answering correctly again; -1: no end
+  int64_t remaining = -1;     // answers left to change before answering correctly again; -1: no end
 };
 
 // Reads "MODE" or "MODE:N" (N >= 1). On failure returns false and says why in error.
@@ -35,6 +35,8 @@ class FaultPlan {
 
   // The reply to the next request on link; applied names the fault put into it, empty for none.
   Reply Next(LinkKind link, std::string& applied);
+  // The reply Next gave did change an answer: one of a MODE:N is used. True when that was the last.
+  bool CountApplied();
 
  private:
   FaultSetting setting_;

@@ -1,5 +1,5 @@
-// What reaches the running slave from outside besides its links: a request to stop (Ctrl+C, SIGTERM)
-// and command lines on its standard input. ProgramInputPosix.cpp turns the signals into a byte on a
+// What reaches the running slave from outside besides its links: a request to stop (Ctrl+C, SIGTERM,
+// SIGHUP) and command lines on its standard input. ProgramInputPosix.cpp turns the signals into a byte on a
 // pipe and watches that pipe and standard input in the server's loop. ProgramInputWin32.cpp takes
 // Ctrl+C, Ctrl+Break and the close of the console window (log-off, shut-down) with a console control
 // handler and reads standard input on a thread of its own (a console or pipe cannot be waited on with

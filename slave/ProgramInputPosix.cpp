@@ -62,6 +62,8 @@ bool WatchProgramInput(SlaveServer& server, std::function<void(const std::string
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // The terminal window closed: the same clean stop, so that --save is written.
+  sigaction(SIGHUP, &action, nullptr);
   // A client that has gone shows as a failed send, not as the end of the slave.
   signal(SIGPIPE, SIG_IGN);
   server.Watch(stopPipe[0], [&server] { server.Stop(); });

@@ -40,7 +40,11 @@ Handle OpenListener(const SlaveOptions& options, uint16_t& boundPort, std::strin
   if (fd < 0 || setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
       bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, kListenBacklog) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-    error = "cannot listen on " + where + ": " + std::strerror(errno);
+    const int cause = errno;
+    error = "cannot listen on " + where + ": " + std::strerror(cause);
+    if (cause == EACCES && options.listenPort != 0 && options.listenPort < 1024) {
+      error += "; ports below 1024 are for the administrator: use a port of 1024 or more, e.g. 1502";
+    }
     if (fd >= 0) close(fd);
     return kNoHandle;
   }

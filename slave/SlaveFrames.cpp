@@ -111,6 +111,22 @@ Bytes AnswerPdu(const Bytes& request, RegisterMap& registers, const Reply& reply
   }
 }
 
+bool FaultChangesAnswer(const Bytes& request, const RegisterMap& registers, const Reply& reply) {
+  if (reply.delayMs > 0 || reply.pieces > 1) return true;
+  const uint8_t earned = request.empty() ? kIllegalFunction : RequestFault(request, registers.addressesWrap);
+  switch (reply.kind) {
+    case Misbehaviour::None:
+      return reply.exceptionCode != 0 && reply.exceptionCode != earned;
+    case Misbehaviour::Exception:
+      return reply.exceptionCode != earned;
+    case Misbehaviour::BadByteCount:
+      if (reply.exceptionCode != 0) return reply.exceptionCode != earned;
+      return earned == 0 && (request[0] == 0x03 || request[0] == 0x04);
+    default:
+      return true;
+  }
+}
+
 Bytes FrameRtuAnswer(uint8_t address, const Bytes& pdu, const Reply& reply) {
   // Built by push_back after a reserve: GCC 12 at -O3 misreads an insert into a one-byte vector as an
   // out-of-bounds copy.

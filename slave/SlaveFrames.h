@@ -65,6 +65,11 @@ uint16_t SlaveCrc16(const uint8_t* bytes, size_t count);
 // exception.
 Bytes AnswerPdu(const Bytes& request, RegisterMap& registers, const Reply& reply);
 
+// Whether the reply makes the answer to request differ from the correct one in its bytes or its timing.
+// A mode that concerns some answers only leaves the others as they are: bytecount changes the data of a
+// read, exception=CODE nothing where the request earns CODE anyway.
+bool FaultChangesAnswer(const Bytes& request, const RegisterMap& registers, const Reply& reply);
+
 // Address byte + PDU + CRC, with the reply's RTU faults applied.
 Bytes FrameRtuAnswer(uint8_t address, const Bytes& pdu, const Reply& reply);
 

@@ -1,8 +1,10 @@
 #include "slave/SlaveOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "slave/PseudoTerminal.h"
 #include "slave/SlaveEndpoints.h"
@@ -29,6 +31,22 @@ bool ParseListen(const std::string& text, SlaveOptions& options) {
   return true;
 }
 
+// The usual rates, of which a refused one lists those the serial service can set.
+constexpr int64_t kCommonBaudRates[] = {300,    600,    1200,   2400,   4800,    9600,    14400,   19200,
+                                        38400,  57600,  115200, 230400, 460800,  500000,  576000,  921600,
+                                        1000000, 1500000, 2000000, 3000000, 4000000};
+
+std::string UsableBaudRates() {
+  std::string list;
+  for (int64_t rate : kCommonBaudRates) {
+    if (!BaudRateUsable(rate)) continue;
+    list += (list.empty() ? "" : ", ") + std::to_string(rate);
+  }
+  return list;
+}
+
+constexpr int64_t kMaxGapMs = 1000;
+
 using ValueReader = std::function<bool(const std::string& value, SlaveOptions& options, std::string& error)>;
 
 // Each option that takes a value, with what it does to the options; false with error when the value is bad.
@@ -36,8 +54,10 @@ const std::map<std::string, ValueReader>& ValueOptions() {
   static const std::map<std::string, ValueReader> readers = {
       {"--port", [](const std::string& v, SlaveOptions& o, std::string&) { o.port = v; return !v.empty(); }},
       {"--baud",
-       [](const std::string& v, SlaveOptions& o, std::string&) {
-         return ParseNumber(v, 1, 4000000, o.baudRate) && BaudRateUsable(o.baudRate);
+       [](const std::string& v, SlaveOptions& o, std::string& error) {
+         if (ParseNumber(v, 1, 4000000, o.baudRate) && BaudRateUsable(o.baudRate)) return true;
+         error = "expected a baud rate the serial line can be set to: " + UsableBaudRates();
+         return false;
        }},
       {"--parity",
        [](const std::string& v, SlaveOptions& o, std::string&) {
@@ -45,7 +65,14 @@ const std::map<std::string, ValueReader>& ValueOptions() {
          o.parity = v[0];
          return true;
        }},
-      {"--data-bits", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseNumber(v, 7, 8, o.dataBits); }},
+      {"--data-bits",
+       [](const std::string& v, SlaveOptions& o, std::string&) {
+         if (!ParseNumber(v, 7, 8, o.dataBits)) return false;
+         // Taken all the same: the window offers 7 and is tried with it.
+         if (o.dataBits == 7) o.warnings.push_back("--data-bits 7: Modbus RTU uses 8 data bits; a byte above 127 loses its top bit");
+         return true;
+       }},
+      {"--gap-ms", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseNumber(v, 1, kMaxGapMs, o.gapMs); }},
       {"--stop-bits", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseNumber(v, 1, 2, o.stopBits); }},
       {"--listen", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseListen(v, o); }},
       {"--unit",
@@ -75,6 +102,7 @@ const std::map<std::string, const char*> kExpected = {
     {"--baud", "a baud rate such as 9600 or 19200"},
     {"--parity", "N, E or O"},
     {"--data-bits", "7 or 8"},
+    {"--gap-ms", "milliseconds from 1 to 1000"},
     {"--stop-bits", "1 or 2"},
     {"--listen", "an IPv4 address and a port, as in 127.0.0.1:1502"},
     {"--unit", "a slave id from 1 to 247, or any"},
@@ -89,7 +117,7 @@ bool CheckCombination(const SlaveOptions& options, bool lineSettingsGiven, std::
   } else if (options.pty && !options.port.empty()) {
     error = "--pty and --port exclude each other: one serial line at a time";
   } else if (lineSettingsGiven && !options.pty && options.port.empty()) {
-    error = "--baud, --parity, --data-bits and --stop-bits need --port or --pty";
+    error = "--baud, --parity, --data-bits, --stop-bits and --gap-ms need --port or --pty";
   } else if (!options.pty && options.port.empty() && options.listenHost.empty()) {
     error = "nothing to serve: give --pty, --port DEVICE or --listen ADDRESS:PORT";
   }
@@ -101,13 +129,25 @@ bool CheckCombination(const SlaveOptions& options, bool lineSettingsGiven, std::
 bool ParseSlaveOptions(const std::vector<std::string>& arguments, SlaveOptions& options, std::string& error) {
   options = SlaveOptions{};
   bool lineSettingsGiven = false;
+  std::set<std::string> given;
+  // A second value would silently replace the first: which one was meant is not known.
+  auto once = [&](const std::string& name) {
+    if (given.insert(name).second) return true;
+    error = name + " is given twice";
+    return false;
+  };
   for (size_t i = 0; i < arguments.size(); ++i) {
     std::string name = arguments[i];
     if (name == "--help" || name == "-h") {
       options.help = true;
       return true;
     }
+    if (name == "--version") {
+      options.version = true;
+      return true;
+    }
     if (name == "--pty" || name == "--quiet") {
+      if (!once(name)) return false;
       (name == "--pty" ? options.pty : options.quiet) = true;
       continue;
     }
@@ -124,6 +164,7 @@ bool ParseSlaveOptions(const std::vector<std::string>& arguments, SlaveOptions& 
       error = "unknown option '" + name + "'";
       return false;
     }
+    if (!once(name)) return false;
     if (!inline_value) {
       if (i + 1 == arguments.size()) {
         error = name + " needs a value: " + kExpected.at(name);
@@ -137,10 +178,19 @@ bool ParseSlaveOptions(const std::vector<std::string>& arguments, SlaveOptions& 
       return false;
     }
     lineSettingsGiven = lineSettingsGiven || name == "--baud" || name == "--parity" || name == "--data-bits" ||
-                        name == "--stop-bits";
+                        name == "--stop-bits" || name == "--gap-ms";
   }
   return CheckCombination(options, lineSettingsGiven, error);
 }
+
+int RtuGapMs(const SlaveOptions& options) {
+  if (options.gapMs > 0) return static_cast<int>(options.gapMs);
+  // 3.5 characters of 11 bits is 38500 / baud ms, rounded up; above 19200 baud the standard fixes 1.75 ms.
+  const int64_t standard = options.baudRate > 19200 ? 2 : (38500 + options.baudRate - 1) / options.baudRate;
+  return static_cast<int>(std::max<int64_t>(kMinRtuGapMs, standard));
+}
+
+std::string SlaveVersionText() { return std::string("varnetik-slave ") + VARNETIK_SLAVE_VERSION; }
 
 std::string SlaveHelpText() {
   return std::string(
@@ -166,7 +216,10 @@ std::string SlaveHelpText() {
              "  prints into \"RTU Port\", press \"Verbinden\", then \"Lesen\".\n"
              "\n"
              "  Every request and answer is printed as one line: the time, the link (RTU or TCP#n for the\n"
-             "  n-th connection), RX or TX, the bytes in hexadecimal and the fault applied, if any.\n"
+             "  n-th connection), RX or TX, the bytes in hexadecimal and the fault applied, if any. A late\n"
+             "  or split answer is stamped when its first byte is sent. A closed connection, and on stop\n"
+             "  every open link, is printed with its counts of requests, answers, exceptions and faults\n"
+             "  applied; --load and --save say how many registers they read and wrote.\n"
              "\n"
              "OPTIONS\n"
              "  --pty                a new pseudo-terminal as the serial line; the first line printed is\n"
@@ -176,39 +229,58 @@ std::string SlaveHelpText() {
              "                       exclusively\n"
              "  --baud N             baud rate, default 9600\n"
              "  --parity N|E|O       none, even or odd, default N\n"
-             "  --data-bits 7|8      default 8\n"
+             "  --data-bits 7|8      default 8; 7 is taken with a warning, Modbus RTU uses 8\n"
              "  --stop-bits 1|2      default 1\n"
+             "  --gap-ms N           the silence that ends an RTU frame a function code does not give the\n"
+             "                       length of, or a broken one, 1 to 1000 ms; default 3.5 characters\n"
+             "                       (1.75 ms above 19200 baud), at least 4 ms. A frame with a wrong CRC\n"
+             "                       is searched for a request with a right one at a later byte, so a\n"
+             "                       request after noise or after another slave's answer is served\n"
              "  --listen ADDRESS:PORT\n"
              "                       Modbus TCP on this IPv4 address and port, e.g. 127.0.0.1:1502, for\n"
              "                       several clients at once; port 0 takes a free one. The line\n"
              "                       'listening on ADDRESS:PORT' tells which\n"
              "  --unit N|any         the slave id answered, 1 to 247, default 1. On RTU requests for other\n"
              "                       ids are ignored, as on a real bus; on TCP they get exception 0B\n"
-             "                       (unit 255 is always answered). 'any' answers every id\n"
+             "                       (units 0 and 255, which many masters send, are answered as this\n"
+             "                       device). 'any' answers every id\n"
              "  --load FILE          holding registers from a CSV file as the Varnetik window saves a\n"
-             "                       table (\"Adresse;Adresse dez.;Hex;Dezimal\"); others start at 0\n"
+             "                       table (\"Adresse;Adresse dez.;Hex;Dezimal\"); others start at 0. A\n"
+             "                       byte-order mark and a blank last line are fine; a directory, an\n"
+             "                       empty file or a row whose columns disagree is refused\n"
              "  --save FILE          on exit, the holding registers that are not 0 into FILE, in the\n"
-             "                       same format\n"
+             "                       same format. Checked at the start without touching FILE (it may be\n"
+             "                       the --load file); if the save fails at exit all the same, the\n"
+             "                       registers go to FILE.unsaved, or to that name in the temporary\n"
+             "                       folder, and the slave says where\n"
              "  --fault MODE[:N]     answer with this fault from the start; with :N only the next N\n"
-             "                       requests, then correctly again\n"
-             "  --quiet              no line per request, answer or connection\n"
+             "                       answers it changes, then correctly again\n"
+             "  --quiet              no line per request, answer or connection; the --load, --save and\n"
+             "                       stop lines still come\n"
              "  --help               this text\n"
-             "  Options with a value also take the form --option=value.\n"
+             "  --version            the version\n"
+             "  Options with a value also take the form --option=value; each option at most once.\n"
              "\n"
              "FAULT MODES\n") +
          FaultModeHelp() +
          "  A mode meant for one link leaves the other link's answers correct, and N counts only the\n"
-         "  requests it applies to.\n"
+         "  answers the mode changed (bytecount leaves a write's or an exception's answer alone). The\n"
+         "  pieces of a split answer never mix with another answer's bytes; a late one may be\n"
+         "  overtaken. A write (06, 16) is carried out under every mode but silent, close, reset and\n"
+         "  exception, which leave the registers as they were.\n"
          "\n"
          "COMMANDS\n"
          "  Lines on standard input change the fault while the slave runs:\n"
          "  fault MODE[:N]       from now on, as --fault; 'fault none' ends any fault\n"
+         "  fault                lists the modes\n"
+         "  Blanks before and after a command do not matter.\n"
          "\n"
          "EXIT STATUS\n"
          "  0  stopped by Ctrl+C (SIGINT) or SIGTERM, on Windows by Ctrl+C, Ctrl+Break or closing\n"
          "     its console window (log-off, shut-down); the pseudo-terminal is removed, --save written\n"
          "  1  the serial port, the TCP address, the --load or the --save file could not be used\n"
          "  2  bad arguments\n"
+         "  SIGHUP (the terminal closed) stops it like SIGTERM.\n"
          "\n"
          "EXAMPLES\n"
          "  varnetik-slave --pty\n"

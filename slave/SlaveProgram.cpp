@@ -18,20 +18,23 @@ namespace varnetik::slave {
 
 namespace {
 
-// The pause that ends an RTU frame: 3.5 characters of 11 bits, but never under 20 ms, which covers the
-// chunks in which USB serial adapters hand bytes on.
-int RtuGapMs(int64_t baudRate) { return static_cast<int>(std::max<int64_t>(20, (38500 + baudRate - 1) / baudRate)); }
-
 void Fail(const std::string& message) { std::fprintf(stderr, "varnetik-slave: %s\n", message.c_str()); }
 
-// A line typed on standard input; only "fault MODE[:N]" is known.
-void ExecuteCommand(SlaveServer& server, const std::string& line) {
-  if (line.find_first_not_of(" \t") == std::string::npos) return;
-  if (line.rfind("fault ", 0) != 0) {
-    Fail("unknown command '" + line + "'; the command is: fault MODE[:N]");
+// A line typed on standard input; only "fault MODE[:N]" is known, and "fault" alone lists the modes.
+void ExecuteCommand(SlaveServer& server, const std::string& typed) {
+  const size_t first = typed.find_first_not_of(" \t");
+  if (first == std::string::npos) return;
+  const std::string line = typed.substr(first, typed.find_last_not_of(" \t") + 1 - first);
+  if (line == "fault") {
+    std::printf("fault modes, as in 'fault MODE' or 'fault MODE:N':\n%s", FaultModeHelp());
+    std::fflush(stdout);
     return;
   }
-  const std::string text = line.substr(line.find_first_not_of(' ', 5));
+  if (line.rfind("fault", 0) != 0 || (line[5] != ' ' && line[5] != '\t')) {
+    Fail("unknown command '" + line + "'; the command is: fault MODE[:N], or fault alone for the modes");
+    return;
+  }
+  const std::string text = line.substr(line.find_first_not_of(" \t", 5));
   FaultSetting setting;
   std::string error;
   if (!ParseFault(text, setting, error)) {
@@ -82,6 +85,7 @@ bool OpenEndpoints(const SlaveOptions& options, Endpoints& endpoints, SlaveServe
       Fail(error);
       return false;
     }
+    // Alone on its line, as scripts read the port from it.
     std::printf("listening on %s:%u\n", options.listenHost.c_str(), port);
     server.ServeTcp(endpoints.listenFd);
   }
@@ -92,12 +96,39 @@ bool OpenEndpoints(const SlaveOptions& options, Endpoints& endpoints, SlaveServe
 void PrintSettings(const SlaveOptions& options) {
   const std::string unit = options.unitId == ServerSettings::kAnyUnit ? "any" : std::to_string(options.unitId);
   if (options.pty || !options.port.empty()) {
-    std::printf("RTU %s %lld %lld%c%lld, unit %s\n", options.pty ? "pseudo-terminal" : options.port.c_str(),
+    std::printf("RTU %s %lld %lld%c%lld, unit %s, gap %d ms\n", options.pty ? "pseudo-terminal" : options.port.c_str(),
                 static_cast<long long>(options.baudRate), static_cast<long long>(options.dataBits), options.parity,
-                static_cast<long long>(options.stopBits), unit.c_str());
+                static_cast<long long>(options.stopBits), unit.c_str(), RtuGapMs(options));
+  }
+  if (!options.listenHost.empty()) {
+    std::printf("TCP unit %s (0 and 255 answered as well)\n", unit.c_str());
   }
   std::printf("fault %s\n", options.faultText.c_str());
   std::fflush(stdout);
+}
+
+// The counts of every link still open, and of the whole run, once the loop has ended.
+void LogStop(SlaveLog& log, const SlaveServer& server) {
+  for (const auto& [link, counts] : server.OpenCounts()) log.Event(link, "stopped: " + CountsText(counts));
+  log.Event("all", "stopped: " + CountsText(server.TotalCounts()) + ", " +
+                       std::to_string(server.ConnectionsAccepted()) + " TCP connections");
+}
+
+// False after a message when the registers could not go where --save says; they then go to a copy.
+bool Save(const std::string& path, SlaveLog& log, const SlaveServer& server) {
+  const std::vector<uint16_t>& holding = server.Registers().holding;
+  std::string error;
+  if (SaveRegisterCsv(path, holding, error)) {
+    size_t rows = 0;
+    RegisterCsvText(holding, rows);
+    log.Event("--save", "saved " + std::to_string(rows) + " registers to " + path);
+    return true;
+  }
+  std::string copyError;
+  const std::string copy = SaveRegisterCsvCopy(path, holding, copyError);
+  Fail("--save " + error + (copy.empty() ? "; no copy could be written either: " + copyError
+                                         : "; the registers were written to " + copy + " instead"));
+  return false;
 }
 
 }  // namespace
@@ -107,7 +138,7 @@ int RunSlave(const SlaveOptions& options) {
   ServerSettings settings;
   settings.unitId = options.unitId;
   settings.liveInputs = true;
-  settings.rtuGapMs = RtuGapMs(options.baudRate);
+  settings.rtuGapMs = RtuGapMs(options);
   SlaveServer server(settings, options.quiet ? nullptr : &log);
   server.Faults().Set(options.fault);
   std::string error;
@@ -115,8 +146,14 @@ int RunSlave(const SlaveOptions& options) {
     Fail(error);
     return 1;
   }
-  if (!options.loadPath.empty() && !LoadRegisterCsv(options.loadPath, server.Registers().holding, error)) {
+  size_t loaded = 0;
+  if (!options.loadPath.empty() && !LoadRegisterCsv(options.loadPath, server.Registers().holding, loaded, error)) {
     Fail("--load " + error);
+    return 1;
+  }
+  // Refused now rather than after a session whose writes would then be lost.
+  if (!options.savePath.empty() && !CheckSavePath(options.savePath, error)) {
+    Fail("--save " + error);
     return 1;
   }
   int status = 0;
@@ -124,15 +161,16 @@ int RunSlave(const SlaveOptions& options) {
     Endpoints endpoints;
     if (!OpenEndpoints(options, endpoints, server)) return 1;
     if (!options.quiet) PrintSettings(options);
+    if (!options.loadPath.empty()) {
+      log.Event("--load", "loaded " + std::to_string(loaded) + " registers from " + options.loadPath);
+    }
     if (!server.Run()) {
       Fail("serial line: " + server.Failure());
       status = 1;
     }
+    LogStop(log, server);
   }
-  if (!options.savePath.empty() && !SaveRegisterCsv(options.savePath, server.Registers().holding, error)) {
-    Fail("--save " + error);
-    status = 1;
-  }
+  if (!options.savePath.empty() && !Save(options.savePath, log, server)) status = 1;
   return status;
 }
 

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "slave/FaultPlan.h"
@@ -37,6 +38,17 @@ struct ServerSettings {
   // Silence that ends an RTU frame whose length its function code does not give, or a broken one.
   int rtuGapMs = 20;
 };
+
+// What one link or connection has seen so far.
+struct TrafficCounts {
+  int64_t requests = 0;    // complete requests, answered or not
+  int64_t answers = 0;     // answers with bytes
+  int64_t exceptions = 0;  // of them exception answers
+  int64_t faults = 0;      // answers a fault mode changed
+};
+
+// "12 requests, 11 answers, 1 exception, 3 faults applied"
+std::string CountsText(const TrafficCounts& counts);
 
 class SlaveServer {
  public:
@@ -71,6 +83,10 @@ class SlaveServer {
   // Resets every open connection now.
   void ResetConnections();
   int ConnectionsAccepted() const { return accepted_; }
+  // The link ("RTU") or connection ("TCP#3") and its counts, for what is open now.
+  std::vector<std::pair<std::string, TrafficCounts>> OpenCounts() const;
+  // Over the whole run, connections closed meanwhile included.
+  const TrafficCounts& TotalCounts() const { return total_; }
 
  private:
   struct Endpoint {
@@ -80,34 +96,54 @@ class SlaveServer {
     Bytes in;
     Bytes out;
     int64_t lastInputMs = 0;
-    bool discarding = false;  // serial: a broken frame is dropped up to the next pause
+    uint64_t sendingSplit = 0;  // the output whose pieces are under way; the others wait for its end
+    bool dropReported = false;  // serial: answers dropped since the output last drained, and said so
+    TrafficCounts counts;
   };
   enum class OutputKind { Bytes, Close, Reset };
+  // An answer, or what is left of a split one, waiting for its time.
   struct Output {
-    int64_t dueMs;
-    uint64_t endpoint;
-    OutputKind kind;
+    int64_t dueMs = 0;
+    uint64_t endpoint = 0;
+    OutputKind kind = OutputKind::Bytes;
     Bytes bytes;
+    uint64_t number = 0;  // tells the pieces of one answer from those of another
+    int piecesLeft = 1;
+    int pieceGapMs = 0;
+    // Logged when its first byte goes out, so that the log stamps a late answer when it is sent.
+    bool announce = false;
+    std::string fault;
+    bool faultUsedUp = false;
   };
+  enum class FlushResult { Done, Overflow, Failed };
 
   void Turn();
   std::vector<WaitEntry> WaitSet() const;
   int PollTimeoutMs() const;
   bool ReadInto(Endpoint& endpoint);
   void AcceptClients();
-  void SplitSerialRequests();
-  void EndSerialFrame();
+  bool Listening() const { return listenFd_ != kNoHandle && !acceptPaused_; }
+  void ServeSerialInput(bool atPause);
   void AnswerRtu(const Bytes& frame);
   void SplitTcpRequests(Endpoint& connection);
   void AnswerTcp(Endpoint& connection, const Bytes& frame);
   Bytes AnswerPduFor(const Bytes& request, const Reply& reply);
-  Reply NextReply(LinkKind link, std::string& applied);
-  void Schedule(uint64_t endpoint, const Reply& reply, const Bytes& bytes);
+  // The reply to request; fault names the fault put into it, applied tells that it changes the answer
+  // and usedUp that it was the last of a MODE:N. A mode that would leave the answer as it is does not
+  // count.
+  Reply NextReply(LinkKind link, const Bytes& request, std::string& fault, bool& applied, bool& usedUp);
+  void Schedule(Endpoint& endpoint, const Reply& reply, const Bytes& bytes, const std::string& fault,
+                bool faultApplied, bool faultUsedUp);
+  void Announce(const std::string& link, const Bytes& bytes, const std::string& fault, bool faultUsedUp);
+  bool Held(const Output& output) const;
+  void AddOutput(Output output);
   void SendDueOutputs();
   void SendNow(uint64_t endpoint, const Bytes& bytes);
   void DropClosedConnections();
-  bool Flush(Endpoint& endpoint);
+  FlushResult Flush(Endpoint& endpoint);
+  void FlushSerial();
   Endpoint* Find(uint64_t id);
+  const Endpoint* Find(uint64_t id) const;
   void CloseConnection(uint64_t id, bool reset, const std::string& why);
   void FailSerial(const std::string& why);
   bool UnitIsOurs(uint8_t unitId) const;
@@ -128,7 +164,13 @@ class SlaveServer {
   std::vector<Endpoint> connections_;
   uint64_t nextConnectionId_ = 1;
   std::vector<Output> outputs_;  // in due order
+  uint64_t nextOutputNumber_ = 1;
   int accepted_ = 0;
+  // Out of descriptors: the listener is left alone until a connection closes or acceptRetryMs_.
+  bool acceptPaused_ = false;
+  bool exhaustionReported_ = false;
+  int64_t acceptRetryMs_ = 0;
+  TrafficCounts total_;
   bool running_ = false;
   std::string failure_;
 };

@@ -17,7 +17,7 @@ namespace varnetik::slave {
 using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
 
-// How often the loop looks at a serial line it cannot wait on: the RTU pause is 20 ms or more.
+// How often the loop looks at a serial line it cannot wait on: the RTU pause is 4 ms or more.
 inline constexpr int kLinePollMs = 2;
 
 // Starts the socket layer once per process where it needs starting (Windows Sockets); false when it
@@ -43,8 +43,9 @@ enum class IoStatus { Moved, WouldBlock, Ended, Failed };
 IoStatus ReadSome(Handle handle, bool line, uint8_t* destination, size_t size, size_t& count);
 IoStatus WriteSome(Handle handle, bool line, const uint8_t* source, size_t size, size_t& count);
 
-// A client waiting at a listening socket, made non-blocking and not inherited; kNoHandle when none waits.
-Handle AcceptClient(Handle listener);
+// A client waiting at a listening socket, made non-blocking and not inherited; kNoHandle when none waits,
+// or when one waits but the process has no descriptor left for it, which sets outOfHandles.
+Handle AcceptClient(Handle listener, bool& outOfHandles);
 // "connected from 127.0.0.1:40312", or "connected" when the peer is not known.
 std::string PeerText(Handle socket);
 // reset: the peer sees a reset instead of an orderly end.

@@ -61,8 +61,10 @@ IoStatus WriteSome(Handle handle, bool line, const uint8_t* source, size_t size,
   return n == 0 ? IoStatus::Failed : StatusOf(n, count);
 }
 
-Handle AcceptClient(Handle listener) {
+Handle AcceptClient(Handle listener, bool& outOfHandles) {
   const int fd = accept4(Fd(listener), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  // The client stays queued: the listener keeps telling that it is readable until it is taken.
+  outOfHandles = fd < 0 && (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM);
   return fd < 0 ? kNoHandle : fd;
 }
 

@@ -108,7 +108,7 @@ IoStatus WriteSome(Handle handle, bool line, const uint8_t* source, size_t size,
   return n == 0 ? IoStatus::Failed : SocketStatus(n, count);
 }
 
-Handle AcceptClient(Handle listener) {
+Handle AcceptClient(Handle listener, bool& /*outOfHandles*/) {
   const SOCKET client = ::accept(AsSocket(listener), nullptr, nullptr);
   if (client == INVALID_SOCKET) return kNoHandle;
   // Sockets are not inherited by a child without a handle list anyway; non-blocking must be asked for.

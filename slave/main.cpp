@@ -19,5 +19,10 @@ int main(int argc, char** argv) {
     std::fputs(SlaveHelpText().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::printf("%s\n", SlaveVersionText().c_str());
+    return 0;
+  }
+  for (const std::string& warning : options.warnings) std::fprintf(stderr, "varnetik-slave: warning: %s\n", warning.c_str());
   return RunSlave(options);
 }

@@ -1,7 +1,11 @@
 // varnetik-slave as a libmodbus master meets it, over RTU on its --pty and over Modbus TCP: reads and
 // writes, every exception it answers, and every fault mode steered through its standard input.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <modbus.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -24,6 +28,41 @@ std::string LinkName(Link link) { return link == Link::Rtu ? "Rtu" : "Tcp"; }
 void PrintTo(Link link, std::ostream* os) { *os << LinkName(link); }
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Up to count bytes from fd as they come, for at most timeoutMs.
+std::vector<uint8_t> ReadBytes(int fd, size_t count, int timeoutMs = 3000) {
+  std::vector<uint8_t> bytes;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (bytes.size() < count) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd ready{fd, POLLIN, 0};
+    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) break;
+    uint8_t chunk[512];
+    const ssize_t n = read(fd, chunk, std::min(sizeof chunk, count - bytes.size()));
+    if (n <= 0) break;
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  }
+  return bytes;
+}
+
+// A plain TCP connection to the slave, for bytes no master library would send.
+int RawConnection(uint16_t port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  return fd;
+}
+
+// "14:03:07.125" at the front of a log line, in milliseconds of the day.
+int64_t StampMs(const std::string& line) {
+  if (line.size() < 12) return -1;
+  return ((std::stoll(line.substr(0, 2)) * 60 + std::stoll(line.substr(3, 2))) * 60 + std::stoll(line.substr(6, 2))) *
+             1000 +
+         std::stoll(line.substr(9, 3));
+}
 
 // A slave on the link with a libmodbus master connected to it.
 class SlaveOnLink {
@@ -220,6 +259,145 @@ const FaultCase kFaultCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlaveFaultTest, ::testing::ValuesIn(kFaultCases),
                          ByName);
+
+// Two requests sent back to back while answers are split: the pieces of one answer never mix with the
+// other's bytes, and the answer after a split one waits for its last piece, so the stream stays readable.
+TEST_P(SlaveLinkTest, SplitAnswersToTwoRequestsStayWhole) {
+  SlaveOnLink on(GetParam(), {"--quiet"});
+  const bool rtu = GetParam() == Link::Rtu;
+  for (const char* fault : {"split:2", "split:1"}) {
+    ASSERT_TRUE(on.slave().Type(std::string("fault ") + fault));
+    Pause(100);
+    const uint8_t one[] = {1, 0x03, 0x00, 0x00, 0x00, 0x01};
+    const uint8_t two[] = {1, 0x03, 0x00, 0x00, 0x00, 0x02};
+    ASSERT_GT(modbus_send_raw_request(on.master(), one, sizeof one), 0);
+    ASSERT_GT(modbus_send_raw_request(on.master(), two, sizeof two), 0);
+    std::vector<uint8_t> expected;
+    const std::vector<uint8_t> stream = ReadBytes(modbus_get_socket(on.master()), rtu ? 16 : 24);
+    if (rtu) {
+      expected = {0x01, 0x03, 0x02, 0x00, 0x00, 0xB8, 0x44, 0x01, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0xFA, 0x33};
+    } else if (stream.size() == 24) {
+      // The transaction ids are libmodbus's own.
+      expected = {stream[0],  stream[1],  0, 0, 0, 5, 1, 0x03, 0x02, 0x00, 0x00, stream[11], stream[12],
+                  0,          0,          0, 7, 1, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00};
+    }
+    EXPECT_EQ(stream, expected) << fault;
+  }
+}
+
+// bytecount:1 is used up by the first answer it changes: not by a write's answer, nor by an exception.
+TEST_P(SlaveLinkTest, FaultCountCountsOnlyTheAnswersItChanged) {
+  SlaveOnLink on(GetParam(), {});
+  ASSERT_TRUE(on.slave().Fault("bytecount:1"));
+  ASSERT_EQ(modbus_write_register(on.master(), 1, 0x1234), 1) << modbus_strerror(errno);
+  uint16_t read[2] = {};
+  errno = 0;
+  EXPECT_EQ(modbus_read_registers(on.master(), 65535, 2, read), -1);
+  EXPECT_EQ(errno, EMBXILADD);
+  EXPECT_EQ(modbus_read_registers(on.master(), 0, 2, read), -1);
+  EXPECT_NE(on.slave().LineContaining("fault bytecount used up: correct answers again"), "");
+  Pause(100);
+  modbus_flush(on.master());
+  EXPECT_EQ(modbus_read_registers(on.master(), 0, 2, read), 2) << modbus_strerror(errno);
+  EXPECT_EQ(on.slave().Stop(SIGTERM), 0);
+  EXPECT_NE(on.slave().LineContaining("stopped: 4 requests, 4 answers, 1 exception, 1 fault applied"), "");
+}
+
+// A late answer is stamped in the log when it is sent, not when it was decided.
+TEST_P(SlaveLinkTest, LateAnswerIsStampedWhenSent) {
+  SlaveOnLink on(GetParam(), {});
+  ASSERT_TRUE(on.slave().Fault("late=700:1"));
+  uint16_t read[1] = {};
+  modbus_read_registers(on.master(), 0, 1, read);
+  const std::string request = on.slave().LineContaining(" RX ");
+  const std::string answer = on.slave().LineContaining("[fault late=700]");
+  EXPECT_GE(StampMs(answer) - StampMs(request), 600) << request << "\n" << answer;
+}
+
+// A master that sends requests and never reads the answers: the slave stays up and says so once. On
+// RTU it drops what cannot be sent and serves the master again once it reads; on TCP it closes that
+// connection. A TCP master beside it is served throughout.
+TEST_P(SlaveLinkTest, MasterThatDoesNotReadIsSurvived) {
+  const bool rtu = GetParam() == Link::Rtu;
+  SlaveProcess slave({"--pty", "--listen=127.0.0.1:0"});
+  modbus_t* deaf = rtu ? RtuMaster(slave.PtyPath()) : TcpMaster(slave.TcpPort());
+  const uint8_t readMany[] = {1, 0x03, 0x00, 0x00, 0x00, 0x7D};
+  const char* said = rtu ? "answers dropped: the master does not read its answers"
+                        : "closed: the client stopped reading its answers";
+  // Until the slave says it; its log is read meanwhile, so that it never waits for its standard output.
+  bool saidIt = false;
+  for (int k = 0; k < 100000 && !saidIt; ++k) {
+    if (modbus_send_raw_request(deaf, readMany, sizeof readMany) < 0) break;
+    if (k % 20 == 0) saidIt = slave.LineContaining(said, 1) != "";
+  }
+  EXPECT_TRUE(saidIt || slave.LineContaining(said) != "");
+  modbus_t* other = TcpMaster(slave.TcpPort());
+  uint16_t value = 0;
+  EXPECT_EQ(modbus_read_registers(other, 0, 1, &value), 1) << modbus_strerror(errno);
+  if (rtu) {
+    modbus_flush(deaf);
+    Pause(100);
+    modbus_flush(deaf);
+    EXPECT_EQ(modbus_read_registers(deaf, 0, 1, &value), 1) << modbus_strerror(errno);
+  }
+  CloseMaster(other);
+  CloseMaster(deaf);
+  EXPECT_EQ(slave.Stop(SIGTERM), 0);
+  EXPECT_EQ(slave.LineContaining("answers dropped"), "") << "said more than once";
+}
+
+// Bytes before a request on the serial line (noise, another slave's answer with its CRC) do not cost
+// the request: the slave finds it by its CRC at once, without waiting for a pause.
+struct NoiseCase {
+  const char* name;
+  std::vector<uint8_t> before;
+};
+void PrintTo(const NoiseCase& c, std::ostream* os) { *os << c.name; }
+
+class SlaveRtuNoiseTest : public ::testing::TestWithParam<NoiseCase> {};
+
+TEST_P(SlaveRtuNoiseTest, RequestAfterItIsAnswered) {
+  SlaveOnLink on(Link::Rtu);
+  const std::vector<uint8_t>& before = GetParam().before;
+  ASSERT_EQ(write(modbus_get_socket(on.master()), before.data(), before.size()), static_cast<ssize_t>(before.size()));
+  uint16_t value = 0;
+  EXPECT_EQ(modbus_read_registers(on.master(), 0, 1, &value), 1) << modbus_strerror(errno);
+}
+
+const NoiseCase kNoiseCases[] = {
+    {"OneByte", {0xFF}},
+    {"OtherSlavesAnswer", {0x02, 0x03, 0x02, 0xAB, 0xCD, 0x42, 0xE1}},
+    {"BrokenRequest", {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, SlaveRtuNoiseTest, ::testing::ValuesIn(kNoiseCases), ByName);
+
+// A header whose length frames nothing ends the connection, and the log says which length it was.
+TEST(SlaveTcpTest, BadMbapLengthIsNamedWhenClosing) {
+  SlaveProcess slave({"--listen=127.0.0.1:0"});
+  const int fd = RawConnection(slave.TcpPort());
+  const uint8_t header[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x2C, 0x01};
+  ASSERT_EQ(send(fd, header, sizeof header, MSG_NOSIGNAL), static_cast<ssize_t>(sizeof header));
+  EXPECT_NE(slave.LineContaining("closed: MBAP length 300 frames no request"), "");
+  close(fd);
+}
+
+// Out of descriptors, the slave stops accepting instead of spinning, says so once, serves the
+// connections it has, and takes a waiting one as soon as one of them closes.
+TEST(SlaveTcpTest, OutOfDescriptorsWaitsForAConnectionToClose) {
+  // Standard input, output and error, the stop pipe and the listener leave room for 3 connections.
+  SlaveProcess slave({"--listen=127.0.0.1:0"}, 9);
+  std::vector<modbus_t*> masters;
+  for (int k = 0; k < 6; ++k) masters.push_back(TcpMaster(slave.TcpPort(), 2000));
+  EXPECT_NE(slave.LineContaining("cannot accept another connection"), "");
+  uint16_t value = 0;
+  EXPECT_EQ(modbus_read_registers(masters[0], 0, 1, &value), 1) << modbus_strerror(errno);
+  CloseMaster(masters[0]);
+  EXPECT_EQ(modbus_read_registers(masters[3], 0, 1, &value), 1) << modbus_strerror(errno);
+  for (size_t k = 1; k < masters.size(); ++k) CloseMaster(masters[k]);
+  EXPECT_EQ(slave.Stop(SIGTERM), 0);
+  EXPECT_EQ(slave.LineContaining("cannot accept another connection"), "") << "said more than once";
+}
 
 }  // namespace
 }  // namespace varnetik::testing

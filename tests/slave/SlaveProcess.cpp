@@ -46,7 +46,7 @@ int WaitForExit(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-pid_t Spawn(const std::vector<std::string>& arguments, int& in, int& out, int& err) {
+pid_t Spawn(const std::vector<std::string>& arguments, int& in, int& out, int& err, int descriptorLimit = 0) {
   int pipes[3][2];
   for (auto& pipe : pipes) EXPECT_EQ(pipe2(pipe, O_CLOEXEC), 0);
   posix_spawn_file_actions_t actions;
@@ -55,6 +55,14 @@ pid_t Spawn(const std::vector<std::string>& arguments, int& in, int& out, int& e
   posix_spawn_file_actions_adddup2(&actions, pipes[1][1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, pipes[2][1], STDERR_FILENO);
   std::vector<std::string> all{VARNETIK_SLAVE_BINARY};
+  // The limit is set in a shell of the child's own, so that the tests keep theirs. Descriptors the test
+  // runner may have passed on are closed, so that the slave has exactly the room it is given.
+  if (descriptorLimit > 0) {
+    all = {"/bin/sh", "-c",
+           "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&- && ulimit -n " + std::to_string(descriptorLimit) +
+               " && exec \"$0\" \"$@\"",
+           VARNETIK_SLAVE_BINARY};
+  }
   all.insert(all.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& argument : all) argv.push_back(argument.data());
@@ -80,8 +88,8 @@ bool Has(const std::vector<std::string>& arguments, const std::string& option) {
 
 }  // namespace
 
-SlaveProcess::SlaveProcess(const std::vector<std::string>& arguments) {
-  pid_ = Spawn(arguments, in_, out_, err_);
+SlaveProcess::SlaveProcess(const std::vector<std::string>& arguments, int descriptorLimit) {
+  pid_ = Spawn(arguments, in_, out_, err_, descriptorLimit);
   fcntl(out_, F_SETFL, O_NONBLOCK);
   if (Has(arguments, "--pty")) {
     ptyPath_ = LineStartingWith("/dev/");
@@ -134,10 +142,13 @@ std::string SlaveProcess::NextLineWhere(bool (*match)(const std::string& line, c
   }
 }
 
+bool SlaveProcess::Type(const std::string& line) {
+  const std::string typed = line + "\n";
+  return write(in_, typed.data(), typed.size()) == static_cast<ssize_t>(typed.size());
+}
+
 bool SlaveProcess::Fault(const std::string& mode) {
-  const std::string line = "fault " + mode + "\n";
-  if (write(in_, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return false;
-  return LineStartingWith("fault " + mode) == "fault " + mode;
+  return Type("fault " + mode) && LineStartingWith("fault " + mode) == "fault " + mode;
 }
 
 int SlaveProcess::Stop(int signal) {

@@ -17,7 +17,8 @@ class SlaveProcess {
  public:
   // Starts the program with these arguments and reads where it serves: with --pty the path on the first
   // line, with --listen the port of the line "listening on ...". Fails the test when it does not start.
-  explicit SlaveProcess(const std::vector<std::string>& arguments);
+  // descriptorLimit: not 0, the process may hold at most this many descriptors (ulimit -n).
+  explicit SlaveProcess(const std::vector<std::string>& arguments, int descriptorLimit = 0);
   ~SlaveProcess();  // kills a slave still running
   SlaveProcess(const SlaveProcess&) = delete;
   SlaveProcess& operator=(const SlaveProcess&) = delete;
@@ -31,6 +32,8 @@ class SlaveProcess {
   std::string LineContaining(const std::string& text, int timeoutMs = 5000);
   // Types "fault MODE" and waits until the slave has taken it.
   bool Fault(const std::string& mode);
+  // Types a line on standard input.
+  bool Type(const std::string& line);
   // Sends the signal and waits for the end: the exit status, or 128 + the signal that ended it.
   int Stop(int signal = SIGTERM);
   // Everything written to standard error, once the process has ended.

@@ -55,6 +55,16 @@ const ArgumentCase kArgumentCases[] = {
     {"PortNotATerminal", {"--port", "/dev/null"}, 1, "cannot open /dev/null: it is not a serial port"},
     {"PortIsTheConsoleAlias", {"--port", "/dev/console"}, 1, "cannot open /dev/console: it is not a serial port"},
     {"LoadMissing", {"--pty", "--load", "/nonexistent/registers.csv"}, 1, "--load /nonexistent/registers.csv"},
+    {"LoadDirectory", {"--pty", "--load", "/"}, 1, "--load /: is a directory"},
+    {"SaveIntoMissingFolder", {"--pty", "--save", "/nonexistent/registers.csv"}, 1,
+     "--save /nonexistent/registers.csv: cannot be written"},
+    {"SaveToDirectory", {"--pty", "--save", "/"}, 1, "--save /: is a directory"},
+    {"SaveIntoProc", {"--listen=127.0.0.1:0", "--save", "/proc/varnetik.csv"}, 1, "--save /proc/varnetik.csv"},
+    {"OptionTwice", {"--pty", "--unit", "1", "--unit=2"}, 2, "--unit is given twice"},
+    {"BaudListsTheAcceptedOnes", {"--pty", "--baud", "12345"}, 2, "9600, 19200, 38400, 57600, 115200"},
+    {"GapZero", {"--pty", "--gap-ms", "0"}, 2, "--gap-ms 0: expected milliseconds from 1 to 1000"},
+    {"Version", {"--version"}, 0, "varnetik-slave 1."},
+    {"HelpNamesTheModesThatWrite", {"--help"}, 0, "every mode but silent, close, reset and"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlaveArgumentTest, ::testing::ValuesIn(kArgumentCases),
@@ -75,21 +85,70 @@ void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
 
 class SlaveSignalTest : public ::testing::TestWithParam<SignalCase> {};
 
-// The pseudo-terminal goes with the slave, and a master that had it open sees the line end.
+// The pseudo-terminal goes with the slave, a master that had it open sees the line end, and --save is
+// written.
 TEST_P(SlaveSignalTest, StopsCleanlyAndRemovesThePseudoTerminal) {
-  SlaveProcess slave({"--pty", "--listen", "127.0.0.1:0"});
+  const std::string saved =
+      ::testing::TempDir() + "varnetik-slave-" + std::to_string(getpid()) + "-" + GetParam().name + ".csv";
+  SlaveProcess slave({"--pty", "--listen", "127.0.0.1:0", "--save", saved});
   modbus_t* master = RtuMaster(slave.PtyPath());
   uint16_t value = 0;
   ASSERT_EQ(modbus_read_registers(master, 0, 1, &value), 1);
   EXPECT_EQ(slave.Stop(GetParam().number), 0);
   struct stat info {};
   EXPECT_NE(stat(slave.PtyPath().c_str(), &info), 0) << slave.PtyPath() << " is still there";
+  EXPECT_EQ(stat(saved.c_str(), &info), 0) << saved << " not written";
+  std::remove(saved.c_str());
   EXPECT_EQ(modbus_read_registers(master, 0, 1, &value), -1);
   CloseMaster(master);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, SlaveSignalTest,
-                         ::testing::Values(SignalCase{"Sigint", SIGINT}, SignalCase{"Sigterm", SIGTERM}), ByName);
+                         ::testing::Values(SignalCase{"Sigint", SIGINT}, SignalCase{"Sigterm", SIGTERM},
+                                           SignalCase{"Sighup", SIGHUP}),
+                         ByName);
+
+// What the slave says about its settings as it starts, on standard output and, for a warning, on
+// standard error.
+struct StartCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  const char* line;     // part of a line on standard output
+  const char* warning;  // part of standard error, "" for none
+};
+void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
+
+class SlaveStartTest : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(SlaveStartTest, SaysItsSettings) {
+  const StartCase& c = GetParam();
+  SlaveProcess slave(c.arguments);
+  EXPECT_NE(slave.LineContaining(c.line), "") << c.line;
+  EXPECT_EQ(slave.Stop(SIGTERM), 0);
+  EXPECT_NE(slave.ErrorOutput().find(c.warning), std::string::npos) << c.warning;
+}
+
+const StartCase kStartCases[] = {
+    {"GapAt115200", {"--pty", "--baud", "115200"}, "RTU pseudo-terminal 115200 8N1, unit 1, gap 4 ms", ""},
+    {"GapAt9600", {"--pty"}, "gap 5 ms", ""},
+    {"GapAt1200", {"--pty", "--baud", "1200"}, "gap 33 ms", ""},
+    {"GapGiven", {"--pty", "--gap-ms", "7"}, "gap 7 ms", ""},
+    {"TcpUnit", {"--listen=127.0.0.1:0", "--unit", "5"}, "TCP unit 5", ""},
+    {"DataBits7", {"--pty", "--data-bits", "7"}, "7N1", "warning: --data-bits 7: Modbus RTU uses 8 data bits"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, SlaveStartTest, ::testing::ValuesIn(kStartCases), ByName);
+
+// "fault" alone lists the modes; blanks around a command do not matter.
+TEST(SlaveProgramTest, TakesCommandsWithBlanksAndListsTheModes) {
+  SlaveProcess slave({"--pty", "--quiet"});
+  ASSERT_TRUE(slave.Type("fault"));
+  EXPECT_NE(slave.LineContaining("random=SEED"), "");
+  ASSERT_TRUE(slave.Type("   fault silent  "));
+  EXPECT_EQ(slave.LineStartingWith("fault "), "fault silent");
+  EXPECT_EQ(slave.Stop(SIGTERM), 0);
+  EXPECT_EQ(slave.ErrorOutput(), "");
+}
 
 // RTU requests for another id are ignored as on a bus; TCP ones get exception 0B, unit 255 is answered.
 struct UnitCase {
@@ -123,6 +182,7 @@ const UnitCase kUnitCases[] = {
     {"TcpOwnUnit", "5", false, 5, 0},
     {"TcpOtherUnitGatewayException", "5", false, 1, EMBXGTAR},
     {"TcpUnit255", "5", false, 255, 0},
+    {"TcpUnit0", "5", false, 0, 0},
     {"TcpAnyUnit", "any", false, 17, 0},
 };
 
@@ -145,11 +205,15 @@ std::string ScratchPath(const std::string& name) {
 TEST(SlaveProgramTest, LoadsAndSavesTheWindowsCsvFormat) {
   const std::string in = ScratchPath("in.csv");
   const std::string out = ScratchPath("out.csv");
-  std::ofstream(in, std::ios::binary) << "Adresse;Adresse dez.;Hex;Dezimal\r\n"
+  // With a byte-order mark and a blank last line, as an editor may leave them.
+  std::ofstream(in, std::ios::binary) << "\xEF\xBB\xBF"
+                                         "Adresse;Adresse dez.;Hex;Dezimal\r\n"
                                          "0xFFFF;65535;$00FF;255\r\n"
                                          "0x0000;0;$FFFF;65535\r\n"
-                                         "0x000A;10;$1234;4660\r\n";
+                                         "0x000A;10;$1234;4660\r\n"
+                                         "\r\n";
   SlaveProcess slave({"--listen=127.0.0.1:0", "--load", in, "--save", out, "--quiet"});
+  EXPECT_NE(slave.LineContaining("loaded 3 registers from " + in), "");
   modbus_t* master = TcpMaster(slave.TcpPort());
   uint16_t read[2] = {};
   ASSERT_EQ(modbus_read_registers(master, 9, 2, read), 2);
@@ -158,6 +222,7 @@ TEST(SlaveProgramTest, LoadsAndSavesTheWindowsCsvFormat) {
   ASSERT_EQ(modbus_write_register(master, 0x0100, 0xABCD), 1);
   CloseMaster(master);
   ASSERT_EQ(slave.Stop(SIGTERM), 0) << slave.ErrorOutput();
+  EXPECT_NE(slave.LineContaining("saved 3 registers to " + out), "");
 
   EXPECT_EQ(FileText(out),
             "Adresse;Adresse dez.;Hex;Dezimal\r\n"
@@ -166,6 +231,33 @@ TEST(SlaveProgramTest, LoadsAndSavesTheWindowsCsvFormat) {
             "0xFFFF;65535;$00FF;255\r\n");
   std::remove(in.c_str());
   std::remove(out.c_str());
+}
+
+// The file is checked at the start without being touched, as it may be the one loaded; a save that
+// fails at the exit all the same leaves the registers in a copy and says where.
+TEST(SlaveProgramTest, SaveKeepsTheLoadedFileUntilTheExitAndLeavesACopyWhenItFails) {
+  const std::string folder = ScratchPath("save");
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  const std::string file = folder + "/registers.csv";
+  const std::string text = "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$0007;7\r\n";
+  std::ofstream(file, std::ios::binary) << text;
+  SlaveProcess slave({"--listen=127.0.0.1:0", "--load", file, "--save", file, "--quiet"});
+  modbus_t* master = TcpMaster(slave.TcpPort());
+  ASSERT_EQ(modbus_write_register(master, 0x0100, 0xABCD), 1);
+  CloseMaster(master);
+  EXPECT_EQ(FileText(file), text);
+  // The folder goes away behind the slave's back.
+  std::remove(file.c_str());
+  ASSERT_EQ(rmdir(folder.c_str()), 0);
+  EXPECT_EQ(slave.Stop(SIGTERM), 1);
+
+  const std::string error = slave.ErrorOutput();
+  const size_t at = error.find("the registers were written to ");
+  ASSERT_NE(at, std::string::npos) << error;
+  const size_t from = at + std::string("the registers were written to ").size();
+  const std::string copy = error.substr(from, error.find(" instead", from) - from);
+  EXPECT_EQ(FileText(copy), "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$0007;7\r\n0x0100;256;$ABCD;43981\r\n");
+  std::remove(copy.c_str());
 }
 
 struct CsvCase {
@@ -193,6 +285,14 @@ const CsvCase kCsvCases[] = {
     {"HexAndDecimalValueDiffer", "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$0001;2\r\n", "line 2: value"},
     {"ValueTooLarge", "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$10000;65536\r\n", "line 2: value"},
     {"FiveFields", "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$0001;1;\r\n", "line 2: 4 fields"},
+    {"Empty", "", "the file is empty"},
+    {"ByteOrderMarkBeforeTheHeader", "\xEF\xBB\xBF" "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$0001;x\r\n",
+     "line 2: value"},
+    {"HexAndDecimalDisagreeNamed", "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$0010;10\r\n",
+     "line 2: value '$0010' / '10': Hex and Dezimal disagree ($0010 is 16)"},
+    {"LongFieldCut", "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$0001;1234567890123456789012345678901234567890123\r\n",
+     "'1234567890123456789012345678901234567890...'"},
+    {"BlankLineBeforeARow", "Adresse;Adresse dez.;Hex;Dezimal\r\n\r\n0x0001;1;$0001;1\r\n", "line 2: an empty line"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlaveCsvRefusalTest, ::testing::ValuesIn(kCsvCases),
