@@ -2,9 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "modbus/Frames.h"
+#include "modbus/ModbusLink.h"
 #include "modbus/RtuTransactions.h"
 #include "serial/LineSettings.h"
 #include "serial/SerialPort.h"
@@ -12,7 +15,7 @@
 namespace varnetik {
 
 // The port closes with the link.
-class RtuLink : public RtuExchanger {
+class RtuLink : public RtuExchanger, public ModbusLink {
  public:
   SerialPort serialPort;  // closed while no port is open
   std::string portName = "COM3";
@@ -29,7 +32,7 @@ class RtuLink : public RtuExchanger {
   RtuTxFrame txFrame{};
   RtuRxFrame rxFrame{};
 
-  bool IsOpen() const { return serialPort.IsOpen(); }
+  bool IsOpen() const override { return serialPort.IsOpen(); }
 
   // The stored settings in the port's terms; they reach the port at the next open.
   LineSettings Line() const;
@@ -47,6 +50,29 @@ class RtuLink : public RtuExchanger {
   RtuTransactionContext TransactionContext(uint8_t slaveId) {
     return RtuTransactionContext{*this, txFrame, rxFrame, slaveId, rxTimeoutMs};
   }
+
+  // The link as the operations see it (RtuModbusLink.cpp).
+  bool HasDestination() const override { return !portName.empty(); }
+  std::string Destination() const override { return portName; }
+  LinkOpenResult Open() override;
+  void Close() override { RtuClosePort(); }
+  void PrepareRead(uint8_t slaveId, uint8_t functionCode, uint16_t start, uint16_t quantity) override;
+  void PrepareWriteOne(uint8_t slaveId, uint16_t address, uint16_t value) override;
+  void PrepareWriteMany(uint8_t slaveId, uint16_t start, const std::vector<uint16_t>& values,
+                        int64_t count) override;
+  ResultCode Exchange(std::vector<uint16_t>& registers) override;
+  const char* RequestLabel() const override { return "TX"; }
+  const char* AnswerLabel() const override { return "RX"; }
+  std::span<const uint8_t> SentRequest() const override;
+  std::span<const uint8_t> ReceivedAnswer() const override;
+  bool RequestFinalWhenPrepared() const override { return true; }
+  bool OutOfStep(ModbusFunction function, ResultCode rc) const override;
+  bool Resynchronise() override;
+
+ private:
+  ModbusFunction preparedFunction_ = ModbusFunction::Read;
+  uint8_t preparedSlaveId_ = 1;
+  RtuRequest prepared_;
 };
 
 }  // namespace varnetik

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
+#include "modbus/ModbusLink.h"
 #include "modbus/TcpTransactions.h"
 #include "tcp/Socket.h"
 
@@ -13,7 +16,7 @@ namespace varnetik {
 // server's port.
 bool TcpPortInRange(int64_t port);
 
-class TcpLink : public TcpExchangeState, public TcpTransport {
+class TcpLink : public TcpExchangeState, public TcpTransport, public ModbusLink {
  public:
   TcpLink() = default;
   TcpLink(const TcpLink&) = delete;
@@ -28,7 +31,8 @@ class TcpLink : public TcpExchangeState, public TcpTransport {
 
   bool IsConnected() const override { return connection != kNoSocket; }
   // Replaces any open connection by a new one to host:port (IPv4), waiting at most connectTimeoutMs.
-  bool TcpConnect();
+  // Opened, or why no connection stands.
+  LinkOpenResult TcpConnect();
   void TcpDisconnect();
   int64_t TcpSend(const uint8_t* bytes, int64_t count) override;
   int64_t TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) override;
@@ -37,6 +41,30 @@ class TcpLink : public TcpExchangeState, public TcpTransport {
   TcpTransactionContext TransactionContext(uint8_t slaveId) {
     return TcpTransactionContext{*this, *this, slaveId};
   }
+
+  // The link as the operations see it (TcpModbusLink.cpp).
+  bool IsOpen() const override { return IsConnected(); }
+  bool HasDestination() const override { return !host.empty() && TcpPortInRange(port); }
+  std::string Destination() const override { return host + ":" + std::to_string(port); }
+  LinkOpenResult Open() override { return TcpConnect(); }
+  void Close() override { TcpDisconnect(); }
+  void PrepareRead(uint8_t slaveId, uint8_t functionCode, uint16_t start, uint16_t quantity) override;
+  void PrepareWriteOne(uint8_t slaveId, uint16_t address, uint16_t value) override;
+  void PrepareWriteMany(uint8_t slaveId, uint16_t start, const std::vector<uint16_t>& values,
+                        int64_t count) override;
+  ResultCode Exchange(std::vector<uint16_t>& registers) override;
+  const char* RequestLabel() const override { return "TX-TCP"; }
+  const char* AnswerLabel() const override { return "RX-TCP"; }
+  std::span<const uint8_t> SentRequest() const override;
+  std::span<const uint8_t> ReceivedAnswer() const override;
+  bool RequestFinalWhenPrepared() const override { return false; }
+  bool OutOfStep(ModbusFunction function, ResultCode rc) const override;
+  bool Resynchronise() override;
+
+ private:
+  ModbusFunction preparedFunction_ = ModbusFunction::Read;
+  uint8_t preparedSlaveId_ = 1;
+  TcpRequest prepared_;
 };
 
 }  // namespace varnetik

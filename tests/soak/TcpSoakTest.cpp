@@ -14,9 +14,8 @@
 
 #include "modbus/Frames.h"
 #include "operator/OperationTexts.h"
-#include "tcp/TcpButtons.h"
+#include "operator/TcpSide.h"
 #include "tcp/TcpLink.h"
-#include "tcp/TcpOperations.h"
 #include "tests/soak/DefinedCodes.h"
 #include "tests/soak/FaultMix.h"
 #include "tests/soak/ProcessGauge.h"
