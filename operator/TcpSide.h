@@ -28,9 +28,7 @@ class TcpSide : public LinkSide {
 
  private:
   TcpLink& link_;
-  // Taken as the serial side left it: devices behind a gateway are addressed by the id the operator
-  // last used on the line, so the TCP row has no "Slave-ID" of its own and never reads the spin.
-  uint8_t slaveId_;
+  uint8_t slaveId_;  // as the serial side last took it (or 1): gateway users address the line's device
 };
 
 // "TCP verbinden", "TCP trennen" and the three buttons of the tabs "TCP Lesen" and "TCP Schreiben".

@@ -8,15 +8,21 @@
 
 #include "modbus/Frames.h"
 #include "modbus/ModbusLink.h"
+#include "modbus/PreparedRequests.h"
 #include "modbus/RtuTransactions.h"
 #include "serial/LineSettings.h"
 #include "serial/SerialPort.h"
 
 namespace varnetik {
 
+// The serial transactions as the link runs them for the operations.
+extern const TransactionTable<RtuTransactionContext, RtuRequest> kRtuTransactions;
+
 // The port closes with the link.
-class RtuLink : public RtuExchanger, public ModbusLink {
+class RtuLink : public RtuExchanger, public PreparedRequests<RtuLink, RtuTransactionContext, RtuRequest> {
  public:
+  RtuLink() : PreparedRequests(kRtuTransactions) {}
+
   SerialPort serialPort;  // closed while no port is open
   std::string portName = "COM3";
   int64_t baudRate = 9600;
@@ -56,11 +62,6 @@ class RtuLink : public RtuExchanger, public ModbusLink {
   std::string Destination() const override { return portName; }
   LinkOpenResult Open() override;
   void Close() override { RtuClosePort(); }
-  void PrepareRead(uint8_t slaveId, uint8_t functionCode, uint16_t start, uint16_t quantity) override;
-  void PrepareWriteOne(uint8_t slaveId, uint16_t address, uint16_t value) override;
-  void PrepareWriteMany(uint8_t slaveId, uint16_t start, const std::vector<uint16_t>& values,
-                        int64_t count) override;
-  ResultCode Exchange(std::vector<uint16_t>& registers) override;
   const char* RequestLabel() const override { return "TX"; }
   const char* AnswerLabel() const override { return "RX"; }
   std::span<const uint8_t> SentRequest() const override;
@@ -68,11 +69,6 @@ class RtuLink : public RtuExchanger, public ModbusLink {
   bool RequestFinalWhenPrepared() const override { return true; }
   bool OutOfStep(ModbusFunction function, ResultCode rc) const override;
   bool Resynchronise() override;
-
- private:
-  ModbusFunction preparedFunction_ = ModbusFunction::Read;
-  uint8_t preparedSlaveId_ = 1;
-  RtuRequest prepared_;
 };
 
 }  // namespace varnetik

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "modbus/ModbusLink.h"
+#include "modbus/PreparedRequests.h"
 #include "modbus/TcpTransactions.h"
 #include "tcp/Socket.h"
 
@@ -16,9 +17,14 @@ namespace varnetik {
 // server's port.
 bool TcpPortInRange(int64_t port);
 
-class TcpLink : public TcpExchangeState, public TcpTransport, public ModbusLink {
+// The TCP transactions as the link runs them for the operations.
+extern const TransactionTable<TcpTransactionContext, TcpRequest> kTcpTransactions;
+
+class TcpLink : public TcpExchangeState,
+                public TcpTransport,
+                public PreparedRequests<TcpLink, TcpTransactionContext, TcpRequest> {
  public:
-  TcpLink() = default;
+  TcpLink() : PreparedRequests(kTcpTransactions) {}
   TcpLink(const TcpLink&) = delete;
   TcpLink& operator=(const TcpLink&) = delete;
   ~TcpLink() override;  // closes an open connection
@@ -35,6 +41,7 @@ class TcpLink : public TcpExchangeState, public TcpTransport, public ModbusLink 
   LinkOpenResult TcpConnect();
   void TcpDisconnect();
   int64_t TcpSend(const uint8_t* bytes, int64_t count) override;
+  // A closed peer waits out the timeout like a silent one: the operator sees one message for a server gone.
   int64_t TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) override;
   void TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) override;
 
@@ -48,11 +55,6 @@ class TcpLink : public TcpExchangeState, public TcpTransport, public ModbusLink 
   std::string Destination() const override { return host + ":" + std::to_string(port); }
   LinkOpenResult Open() override { return TcpConnect(); }
   void Close() override { TcpDisconnect(); }
-  void PrepareRead(uint8_t slaveId, uint8_t functionCode, uint16_t start, uint16_t quantity) override;
-  void PrepareWriteOne(uint8_t slaveId, uint16_t address, uint16_t value) override;
-  void PrepareWriteMany(uint8_t slaveId, uint16_t start, const std::vector<uint16_t>& values,
-                        int64_t count) override;
-  ResultCode Exchange(std::vector<uint16_t>& registers) override;
   const char* RequestLabel() const override { return "TX-TCP"; }
   const char* AnswerLabel() const override { return "RX-TCP"; }
   std::span<const uint8_t> SentRequest() const override;
@@ -60,11 +62,6 @@ class TcpLink : public TcpExchangeState, public TcpTransport, public ModbusLink 
   bool RequestFinalWhenPrepared() const override { return false; }
   bool OutOfStep(ModbusFunction function, ResultCode rc) const override;
   bool Resynchronise() override;
-
- private:
-  ModbusFunction preparedFunction_ = ModbusFunction::Read;
-  uint8_t preparedSlaveId_ = 1;
-  TcpRequest prepared_;
 };
 
 }  // namespace varnetik
