@@ -1,6 +1,7 @@
 #include "operator/OperationTexts.h"
 
 #include "modbus/Frames.h"
+#include "operator/ResultMessages.h"
 
 namespace varnetik {
 namespace {

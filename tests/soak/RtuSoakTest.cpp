@@ -11,6 +11,7 @@
 
 #include "modbus/Frames.h"
 #include "modbus/RtuTransactions.h"
+#include "operator/ResultMessages.h"
 #include "serial/RtuLink.h"
 #include "tests/soak/DefinedCodes.h"
 #include "tests/soak/FaultMix.h"
