@@ -1,6 +1,6 @@
 // The half of ModbusLink that both links share word for word: keep one prepared request with the
-// function and slave id it was made for, and run it through the link's own transactions. A link names
-// its transactions in a table, as a transport backend, and gives its transaction context.
+// function and slave id it was made for, run it through the link's own transactions, and name its
+// dumps. A link describes itself in a backend table and gives its transaction context.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 namespace varnetik {
 
 template <class Context, class Request>
-struct TransactionTable {
+struct LinkBackend {
   Request (*prepareRead)(const Context&, uint8_t functionCode, uint16_t start, uint16_t quantity);
   Request (*prepareWriteOne)(const Context&, uint16_t address, uint16_t value);
   Request (*prepareWriteMany)(const Context&, uint16_t start, const std::vector<uint16_t>& values,
@@ -19,13 +19,16 @@ struct TransactionTable {
   ResultCode (*read)(const Context&, const Request&, std::vector<uint16_t>& registers);
   ResultCode (*writeOne)(const Context&, const Request&);
   ResultCode (*writeMany)(const Context&, const Request&);
+  const char* requestLabel;
+  const char* answerLabel;
+  bool requestFinalWhenPrepared;  // see ModbusLink::RequestFinalWhenPrepared
 };
 
 // Link is the class that derives from this one and offers TransactionContext(slaveId).
 template <class Link, class Context, class Request>
 class PreparedRequests : public ModbusLink {
  public:
-  explicit PreparedRequests(const TransactionTable<Context, Request>& table) : table_(table) {}
+  explicit PreparedRequests(const LinkBackend<Context, Request>& table) : table_(table) {}
 
   void PrepareRead(uint8_t slaveId, uint8_t functionCode, uint16_t start, uint16_t quantity) final {
     Remember(ModbusFunction::Read, slaveId);
@@ -49,6 +52,9 @@ class PreparedRequests : public ModbusLink {
     }
     return prepared_.refusal;
   }
+  const char* RequestLabel() const final { return table_.requestLabel; }
+  const char* AnswerLabel() const final { return table_.answerLabel; }
+  bool RequestFinalWhenPrepared() const final { return table_.requestFinalWhenPrepared; }
 
  protected:
   const Request& Prepared() const { return prepared_; }
@@ -60,7 +66,7 @@ class PreparedRequests : public ModbusLink {
   }
   Context ContextFor(uint8_t slaveId) { return static_cast<Link&>(*this).TransactionContext(slaveId); }
 
-  const TransactionTable<Context, Request>& table_;
+  const LinkBackend<Context, Request>& table_;
   ModbusFunction function_ = ModbusFunction::Read;
   uint8_t slaveId_ = 1;
   Request prepared_{};

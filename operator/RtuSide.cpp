@@ -3,37 +3,10 @@
 #include "modbus/InputParsing.h"
 #include "operator/LinkButtons.h"
 #include "operator/LinkOperations.h"
+#include "operator/SideWords.h"
 #include "serial/LineSettings.h"
 
 namespace varnetik {
-namespace {
-
-constexpr OperationControls kRtuControls{
-    .readTypeCombo = ControlId::RtuReadTypeCombo,
-    .readStartField = ControlId::RtuReadStartField,
-    .readCountField = ControlId::RtuReadCountField,
-    .resultTable = ControlId::RtuResultTable,
-    .writeAddressField = ControlId::RtuWriteAddressField,
-    .writeValueField = ControlId::RtuWriteValueField,
-    .writeManyStartField = ControlId::RtuWriteManyStartField,
-    .writeManyValuesField = ControlId::RtuWriteManyValuesField,
-};
-
-constexpr LinkTexts kRtuTexts{
-    .notOpenHint = "Bitte zuerst den Port öffnen.",
-    .destinationMissingHint = "Bitte einen Port wählen/eingeben.",
-    .openedLine = "Port geöffnet: ",
-    .openFailedLine = "Konnte Port nicht öffnen: ",
-    .openFailedBox = "Port konnte nicht geöffnet werden.",
-    .closedLine = "Port geschlossen.",
-    .statusBeforeClosedLine = true,
-    .resyncLine = "Hinweis: RTU-Stream neu synchronisieren \u2013 RX spülen & einmal erneut senden...",
-    .retryLines = {nullptr, nullptr, nullptr},
-    .overTcp = false,
-    .listsWrittenValues = true,
-};
-
-}  // namespace
 
 void RtuReadSettings(RtuLink& link, uint8_t& slaveId, const OperatorConsole& console) {
   link.portName = console.ControlText(ControlId::PortCombo);
@@ -55,8 +28,8 @@ std::string RtuStatusText(const RtuLink& link) {
          ")";
 }
 
-const OperationControls& RtuSide::Controls() const { return kRtuControls; }
-const LinkTexts& RtuSide::Texts() const { return kRtuTexts; }
+const OperationControls& RtuSide::Controls() const { return ControlsOf(WindowSide::Serial); }
+const LinkTexts& RtuSide::Texts() const { return TextsOf(WindowSide::Serial); }
 
 void RtuConnectClicked(RtuLink& link, uint8_t& slaveId, OperatorConsole& console) {
   RtuSide side(link, slaveId);

@@ -3,36 +3,10 @@
 #include "modbus/InputParsing.h"
 #include "operator/LinkButtons.h"
 #include "operator/LinkOperations.h"
+#include "operator/SideWords.h"
 
 namespace varnetik {
 namespace {
-
-constexpr OperationControls kTcpControls{
-    .readTypeCombo = ControlId::TcpReadTypeCombo,
-    .readStartField = ControlId::TcpReadStartField,
-    .readCountField = ControlId::TcpReadCountField,
-    .resultTable = ControlId::TcpResultTable,
-    .writeAddressField = ControlId::TcpWriteAddressField,
-    .writeValueField = ControlId::TcpWriteValueField,
-    .writeManyStartField = ControlId::TcpWriteManyStartField,
-    .writeManyValuesField = ControlId::TcpWriteManyValuesField,
-};
-
-constexpr LinkTexts kTcpTexts{
-    .notOpenHint = "Bitte zuerst TCP verbinden.",
-    .destinationMissingHint = "Bitte Host/IP und Port angeben.",
-    .openedLine = "TCP verbunden: ",
-    .openFailedLine = "TCP-Verbindung fehlgeschlagen: ",
-    .openFailedBox = "TCP-Verbindung konnte nicht aufgebaut werden.",
-    .closedLine = "TCP getrennt.",
-    .statusBeforeClosedLine = false,
-    .resyncLine = "Hinweis: TCP-Stream neu synchronisieren \u2013 Verbindung wird neu aufgebaut...",
-    .retryLines = {"TCP erneut verbunden. Erneuter Leseversuch...",
-                   "TCP erneut verbunden. Erneuter Schreibversuch (FC06)...",
-                   "TCP erneut verbunden. Erneuter Schreibversuch (FC16)..."},
-    .overTcp = true,
-    .listsWrittenValues = false,
-};
 
 // The connect and disconnect buttons need no unit id.
 constexpr uint8_t kNoUnitId = 0;
@@ -50,8 +24,8 @@ std::string TcpStatusText(const TcpLink& link) {
   return "TCP: verbunden (" + link.Destination() + ")";
 }
 
-const OperationControls& TcpSide::Controls() const { return kTcpControls; }
-const LinkTexts& TcpSide::Texts() const { return kTcpTexts; }
+const OperationControls& TcpSide::Controls() const { return ControlsOf(WindowSide::Tcp); }
+const LinkTexts& TcpSide::Texts() const { return TextsOf(WindowSide::Tcp); }
 
 void TcpConnectClicked(TcpLink& link, OperatorConsole& console) {
   TcpSide side(link, kNoUnitId);

@@ -15,13 +15,13 @@
 
 namespace varnetik {
 
-// The serial transactions as the link runs them for the operations.
-extern const TransactionTable<RtuTransactionContext, RtuRequest> kRtuTransactions;
+// The serial link as a backend of the operations: its transactions and the labels of its dumps.
+extern const LinkBackend<RtuTransactionContext, RtuRequest> kRtuBackend;
 
 // The port closes with the link.
 class RtuLink : public RtuExchanger, public PreparedRequests<RtuLink, RtuTransactionContext, RtuRequest> {
  public:
-  RtuLink() : PreparedRequests(kRtuTransactions) {}
+  RtuLink() : PreparedRequests(kRtuBackend) {}
 
   SerialPort serialPort;  // closed while no port is open
   std::string portName = "COM3";
@@ -62,11 +62,8 @@ class RtuLink : public RtuExchanger, public PreparedRequests<RtuLink, RtuTransac
   std::string Destination() const override { return portName; }
   LinkOpenResult Open() override;
   void Close() override { RtuClosePort(); }
-  const char* RequestLabel() const override { return "TX"; }
-  const char* AnswerLabel() const override { return "RX"; }
   std::span<const uint8_t> SentRequest() const override;
   std::span<const uint8_t> ReceivedAnswer() const override;
-  bool RequestFinalWhenPrepared() const override { return true; }
   bool OutOfStep(ModbusFunction function, ResultCode rc) const override;
   bool Resynchronise() override;
 };

@@ -7,9 +7,10 @@
 
 namespace varnetik {
 
-const TransactionTable<RtuTransactionContext, RtuRequest> kRtuTransactions{
+const LinkBackend<RtuTransactionContext, RtuRequest> kRtuBackend{
     RtuPrepareRead, RtuPrepareWriteSingle, RtuPrepareWriteMultiple,
-    RtuReadRegisters, RtuWriteSingleRegister, RtuWriteMultipleRegisters};
+    RtuReadRegisters, RtuWriteSingleRegister, RtuWriteMultipleRegisters,
+    "TX", "RX", true};
 
 LinkOpenResult RtuLink::Open() { return RtuOpenPort() ? LinkOpenResult::Opened : LinkOpenResult::Failed; }
 

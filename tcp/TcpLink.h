@@ -17,14 +17,14 @@ namespace varnetik {
 // server's port.
 bool TcpPortInRange(int64_t port);
 
-// The TCP transactions as the link runs them for the operations.
-extern const TransactionTable<TcpTransactionContext, TcpRequest> kTcpTransactions;
+// The TCP link as a backend of the operations: its transactions and the labels of its dumps.
+extern const LinkBackend<TcpTransactionContext, TcpRequest> kTcpBackend;
 
 class TcpLink : public TcpExchangeState,
                 public TcpTransport,
                 public PreparedRequests<TcpLink, TcpTransactionContext, TcpRequest> {
  public:
-  TcpLink() : PreparedRequests(kTcpTransactions) {}
+  TcpLink() : PreparedRequests(kTcpBackend) {}
   TcpLink(const TcpLink&) = delete;
   TcpLink& operator=(const TcpLink&) = delete;
   ~TcpLink() override;  // closes an open connection
@@ -55,11 +55,8 @@ class TcpLink : public TcpExchangeState,
   std::string Destination() const override { return host + ":" + std::to_string(port); }
   LinkOpenResult Open() override { return TcpConnect(); }
   void Close() override { TcpDisconnect(); }
-  const char* RequestLabel() const override { return "TX-TCP"; }
-  const char* AnswerLabel() const override { return "RX-TCP"; }
   std::span<const uint8_t> SentRequest() const override;
   std::span<const uint8_t> ReceivedAnswer() const override;
-  bool RequestFinalWhenPrepared() const override { return false; }
   bool OutOfStep(ModbusFunction function, ResultCode rc) const override;
   bool Resynchronise() override;
 };

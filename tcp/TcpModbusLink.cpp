@@ -7,9 +7,10 @@
 
 namespace varnetik {
 
-const TransactionTable<TcpTransactionContext, TcpRequest> kTcpTransactions{
+const LinkBackend<TcpTransactionContext, TcpRequest> kTcpBackend{
     TcpPrepareRead, TcpPrepareWriteSingle, TcpPrepareWriteMultiple,
-    TcpReadRegisters, TcpWriteSingleRegister, TcpWriteMultipleRegisters};
+    TcpReadRegisters, TcpWriteSingleRegister, TcpWriteMultipleRegisters,
+    "TX-TCP", "RX-TCP", false};
 
 // The request of the last run: its header carries that run's transaction id.
 std::span<const uint8_t> TcpLink::SentRequest() const {

@@ -1,6 +1,7 @@
 // Ten thousand serial transactions (or VARNETIK_SOAK_TRANSACTIONS) against the misbehaving slave on a
-// pseudo-terminal pair, with random faults mixed in. Every result must be a defined code of its own function, every read that succeeds
-// must carry what the slave holds, and neither descriptors nor memory may grow.
+// pseudo-terminal pair, with random faults mixed in. Every result must be a defined code of its own
+// function, every read that succeeds must carry what the slave holds, and neither descriptors nor memory
+// may grow.
 #include <gtest/gtest.h>
 
 #include <map>
