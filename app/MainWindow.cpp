@@ -32,10 +32,10 @@
 #include "app/StatusLine.h"
 #include "app/UserDialogs.h"
 #include "app/WindowFont.h"
+#include "operator/RtuSide.h"
+#include "operator/TcpSide.h"
 #include "serial/LineSettings.h"
 #include "serial/PortScan.h"
-#include "serial/RtuButtons.h"
-#include "tcp/TcpButtons.h"
 
 namespace varnetik {
 

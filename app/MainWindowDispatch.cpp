@@ -17,10 +17,8 @@
 #include "app/ResultTable.h"
 #include "app/TableMenu.h"
 #include "app/UserDialogs.h"
-#include "serial/RtuButtons.h"
-#include "serial/RtuOperations.h"
-#include "tcp/TcpButtons.h"
-#include "tcp/TcpOperations.h"
+#include "operator/RtuSide.h"
+#include "operator/TcpSide.h"
 
 namespace varnetik {
 

@@ -14,8 +14,8 @@
 
 #include "bench/BenchFigures.h"
 #include "bench/SystemCallCount.h"
-#include "modbus/RtuTransactions.h"
-#include "modbus/TcpTransactions.h"
+#include "modbus/Frames.h"
+#include "modbus/ModbusLink.h"
 #include "serial/RtuLink.h"
 #include "tcp/TcpLink.h"
 #include "tests/support/LibmodbusSlave.h"
@@ -46,54 +46,27 @@ class Master {
   virtual bool Write(const std::vector<uint16_t>& values) = 0;
 };
 
-class OurRtuMaster : public Master {
+// Our master over either link, through the same interface the operator's buttons use.
+class OurMaster : public Master {
  public:
-  OurRtuMaster(const std::string& path, uint16_t block) : block_(block) {
-    link_.portName = path;
-    link_.baudRate = 115200;
-    if (!link_.RtuOpenPort()) {
-      std::fprintf(stderr, "cannot open %s\n", path.c_str());
+  OurMaster(ModbusLink& link, uint16_t block) : link_(link), block_(block) {
+    if (link_.Open() != LinkOpenResult::Opened) {
+      std::fprintf(stderr, "cannot open %s\n", link_.Destination().c_str());
       std::exit(2);
     }
   }
   bool Read(std::vector<uint16_t>& registers) override {
-    const auto context = link_.TransactionContext(kSlaveId);
-    return RtuReadRegisters(context, RtuPrepareRead(context, kFcReadHolding, block_, kReadCount),
-                            registers) == kReadCount;
+    link_.PrepareRead(kSlaveId, kFcReadHolding, block_, kReadCount);
+    return link_.Exchange(registers) == kReadCount;
   }
   bool Write(const std::vector<uint16_t>& values) override {
-    const auto context = link_.TransactionContext(kSlaveId);
-    return RtuWriteMultipleRegisters(
-               context, RtuPrepareWriteMultiple(context, block_, values, kWriteCount)) == kWriteCount;
+    link_.PrepareWriteMany(kSlaveId, block_, values, kWriteCount);
+    std::vector<uint16_t> unused;
+    return link_.Exchange(unused) == kWriteCount;
   }
 
  private:
-  RtuLink link_;
-  uint16_t block_;
-};
-
-class OurTcpMaster : public Master {
- public:
-  OurTcpMaster(uint16_t port, uint16_t block) : block_(block) {
-    link_.port = port;
-    if (!link_.TcpConnect()) {
-      std::fprintf(stderr, "cannot connect to 127.0.0.1:%u\n", port);
-      std::exit(2);
-    }
-  }
-  bool Read(std::vector<uint16_t>& registers) override {
-    const auto context = link_.TransactionContext(kSlaveId);
-    return TcpReadRegisters(context, TcpPrepareRead(context, kFcReadHolding, block_, kReadCount),
-                            registers) == kReadCount;
-  }
-  bool Write(const std::vector<uint16_t>& values) override {
-    const auto context = link_.TransactionContext(kSlaveId);
-    return TcpWriteMultipleRegisters(
-               context, TcpPrepareWriteMultiple(context, block_, values, kWriteCount)) == kWriteCount;
-  }
-
- private:
-  TcpLink link_;
+  ModbusLink& link_;
   uint16_t block_;
 };
 
@@ -212,14 +185,19 @@ int Main() {
   double rtuRatio = 0.0;
   {
     LibmodbusSlave slave(LibmodbusSlave::Link::Tcp);
-    OurTcpMaster ours(slave.TcpPort(), kOurBlock);
+    TcpLink link;
+    link.port = slave.TcpPort();
+    OurMaster ours(link, kOurBlock);
     LibmodbusMaster theirs(modbus_new_tcp("127.0.0.1", slave.TcpPort()), kTheirBlock);
     tcpRatio = CompareOnLink("TCP on 127.0.0.1", ours, theirs);
   }
   {
     // A serial line each: a pseudo-terminal carries one master's conversation.
     LibmodbusSlave slave(LibmodbusSlave::Link::Rtu, 1, LibmodbusSlave::kAllRegisters, 2);
-    OurRtuMaster ours(slave.SerialPath(0), kOurBlock);
+    RtuLink link;
+    link.portName = slave.SerialPath(0);
+    link.baudRate = 115200;
+    OurMaster ours(link, kOurBlock);
     LibmodbusMaster theirs(modbus_new_rtu(slave.SerialPath(1).c_str(), 115200, 'N', 8, 1), kTheirBlock);
     rtuRatio = CompareOnLink("RTU over a pseudo-terminal pair", ours, theirs);
   }

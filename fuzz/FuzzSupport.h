@@ -82,10 +82,7 @@ class ExactBuffer {
   std::unique_ptr<uint8_t[]> bytes_;
 };
 
-// Every code a transaction hands to an operation must have a text of its own; "Fehler <n>" is the
-// fallback for codes nobody defined.
-inline bool HasOwnMessage(ResultCode code) {
-  return ResultMessage(code).rfind("Fehler ", 0) == std::string::npos;
-}
+// Every code a transaction hands to an operation must have a text of its own: be a defined code.
+inline bool HasOwnMessage(ResultCode code) { return IsDefinedResult(code); }
 
 }  // namespace varnetik::fuzz

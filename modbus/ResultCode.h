@@ -1,42 +1,48 @@
-// The one vocabulary of outcomes for both links, with the operator's German texts.
+// The one vocabulary of outcomes for both links, as numbers; the operator's texts for them are in
+// operator/ResultMessages.h.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <string>
 
 namespace varnetik {
 
 // 0 or more is success (registers read, 1 for a single write, registers written); negative is a failure.
 using ResultCode = int64_t;
 
-inline constexpr ResultCode NoPortOpen = -1;
-inline constexpr ResultCode SendFailed = -2;
-inline constexpr ResultCode ReadBadQuantity = -10;
-inline constexpr ResultCode ReadShortOrTimeout = -20;
-inline constexpr ResultCode ReadCrcError = -21;
-inline constexpr ResultCode ReadUnexpectedLength = -22;
-inline constexpr ResultCode ReadByteCountMismatch = -23;
-inline constexpr ResultCode WriteOneShortOrTimeout = -30;
-inline constexpr ResultCode WriteOneCrcError = -31;
-inline constexpr ResultCode WriteOneUnexpectedLength = -32;
-inline constexpr ResultCode WriteManyBadQuantity = -40;
-inline constexpr ResultCode WriteManyShortOrTimeout = -41;
-inline constexpr ResultCode WriteManyCrcError = -42;
-inline constexpr ResultCode WriteManyUnexpectedLength = -43;
-inline constexpr ResultCode RtuBadExceptionCode = -52;
-inline constexpr ResultCode TcpNotConnected = -1000;
-inline constexpr ResultCode TcpSendFailed = -1001;
-inline constexpr ResultCode TcpTimeoutOrShort = -1010;
-inline constexpr ResultCode TcpProtocolIdNotZero = -1011;
-inline constexpr ResultCode TcpBadMbapLength = -1012;
-inline constexpr ResultCode TcpConnectionLost = -1013;
-inline constexpr ResultCode TcpTransactionIdMismatch = -1014;
-inline constexpr ResultCode TcpBadExceptionCode = -1015;
-inline constexpr ResultCode TcpUnitIdMismatch = -1016;
-inline constexpr ResultCode TcpReadByteCountMismatch = -1020;
-inline constexpr ResultCode TcpWriteOneUnexpectedLength = -1030;
-inline constexpr ResultCode TcpWriteManyUnexpectedLength = -1040;
+// Every single failure code: X(name, number). The constants and IsDefinedResult are made from it.
+#define VARNETIK_SINGLE_RESULT_CODES(X) \
+  X(NoPortOpen, -1)                      \
+  X(SendFailed, -2)                      \
+  X(ReadBadQuantity, -10)                \
+  X(ReadShortOrTimeout, -20)             \
+  X(ReadCrcError, -21)                   \
+  X(ReadUnexpectedLength, -22)           \
+  X(ReadByteCountMismatch, -23)          \
+  X(WriteOneShortOrTimeout, -30)         \
+  X(WriteOneCrcError, -31)               \
+  X(WriteOneUnexpectedLength, -32)       \
+  X(WriteManyBadQuantity, -40)           \
+  X(WriteManyShortOrTimeout, -41)        \
+  X(WriteManyCrcError, -42)              \
+  X(WriteManyUnexpectedLength, -43)      \
+  X(RtuBadExceptionCode, -52)            \
+  X(TcpNotConnected, -1000)              \
+  X(TcpSendFailed, -1001)                \
+  X(TcpTimeoutOrShort, -1010)            \
+  X(TcpProtocolIdNotZero, -1011)         \
+  X(TcpBadMbapLength, -1012)             \
+  X(TcpConnectionLost, -1013)            \
+  X(TcpTransactionIdMismatch, -1014)     \
+  X(TcpBadExceptionCode, -1015)          \
+  X(TcpUnitIdMismatch, -1016)            \
+  X(TcpReadByteCountMismatch, -1020)     \
+  X(TcpWriteOneUnexpectedLength, -1030)  \
+  X(TcpWriteManyUnexpectedLength, -1040)
+
+#define VARNETIK_RESULT_CODE_CONSTANT(name, number) inline constexpr ResultCode name = number;
+VARNETIK_SINGLE_RESULT_CODES(VARNETIK_RESULT_CODE_CONSTANT)
+#undef VARNETIK_RESULT_CODE_CONSTANT
 
 // Bases of the three exception families, one per function: an exception answer with exception code
 // byte e is reported as base - e, on either link.
@@ -51,10 +57,8 @@ constexpr ResultCode ExceptionResult(ResultCode base, uint8_t e) { return base -
 // for a base that is none of the three.
 std::optional<uint8_t> ExceptionCodeIn(ResultCode code, ResultCode base);
 
-// UTF-8 text for any code ("Fehler <code>" for a code without a text of its own).
-std::string ResultMessage(ResultCode code);
-
-// Name of a Modbus exception code, or "EXC <e>" for an unnamed one.
-std::string ExceptionText(uint8_t code);
+// True for every single failure code above and every code of the three exception families: the codes
+// that have a text of their own.
+bool IsDefinedResult(ResultCode code);
 
 }  // namespace varnetik

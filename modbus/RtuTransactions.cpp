@@ -68,6 +68,7 @@ ResultCode RtuReadRegisters(const RtuTransactionContext& context, const RtuReque
     return ExceptionResult(ReadException, rx[2]);
   }
   if (received != expected) return ReadShortOrTimeout;
+  // The address byte is not compared: gateways and converters that answer under their own address work.
   if (!RtuCrcMatches(rx.data(), received)) return ReadCrcError;
   if (rx[2] != 2 * request.quantity) return ReadByteCountMismatch;
 

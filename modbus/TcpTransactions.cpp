@@ -83,6 +83,7 @@ ResultCode ExchangeWrite(const TcpTransactionContext& context, const TcpRequest&
   const TcpPduFrame& pdu = context.state.responsePdu;
   if (length < 2) return unexpectedLength;
   if (ExceptionBitSet(pdu)) return ExceptionResponse(pdu, exceptionBase);
+  // A foreign function code reads as a length error: operators and their notes know it by this message.
   if (length != kWriteResponsePduLength || pdu[0] != request.functionCode) return unexpectedLength;
   return request.quantity;
 }
@@ -177,6 +178,7 @@ ResultCode TcpReadRegisters(const TcpTransactionContext& context, const TcpReque
   const TcpPduFrame& pdu = context.state.responsePdu;
   if (length < 2) return ReadShortOrTimeout;
   if (ExceptionBitSet(pdu)) return ExceptionResponse(pdu, ReadException);
+  // A foreign function code reads as a length error: operators and their notes know it by this message.
   if (pdu[0] != request.functionCode) return ReadUnexpectedLength;
   if (pdu[1] != 2 * request.quantity) return TcpReadByteCountMismatch;
   if (length != pdu[1] + 2) return ReadShortOrTimeout;

@@ -5,6 +5,7 @@
 #include "modbus/Frames.h"
 #include "modbus/InputParsing.h"
 #include "operator/OperationTexts.h"
+#include "operator/ResultMessages.h"
 
 namespace varnetik {
 

@@ -1,6 +1,7 @@
 #include "operator/OperationTexts.h"
 
 #include "modbus/Frames.h"
+#include "operator/ResultMessages.h"
 
 namespace varnetik {
 namespace {
@@ -81,5 +82,18 @@ std::vector<ResultRow> ResultRows(uint16_t start, const std::vector<uint16_t>& v
 }
 
 std::string FailureLine(ResultCode code) { return "! " + ResultMessage(code); }
+
+const char* OpenFailureReason(LinkOpenResult result) {
+  switch (result) {
+    case LinkOpenResult::NameNotFound: return "Host nicht gefunden.";
+    case LinkOpenResult::TimedOut: return "Zeitüberschreitung beim Verbindungsaufbau.";
+    case LinkOpenResult::RefusedOrUnreachable: return "Verbindung abgelehnt oder Ziel nicht erreichbar.";
+    case LinkOpenResult::Opened:
+    case LinkOpenResult::Failed: return nullptr;
+  }
+  return nullptr;
+}
+
+std::string ReasonLine(const char* reason) { return std::string("Grund: ").append(reason); }
 
 }  // namespace varnetik

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "modbus/ModbusLink.h"
 #include "modbus/ResultCode.h"
 #include "operator/OperatorConsole.h"
 
@@ -41,5 +42,10 @@ std::vector<ResultRow> ResultRows(uint16_t start, const std::vector<uint16_t>& v
 
 // "! " + the message of a failure.
 std::string FailureLine(ResultCode code);
+
+// Why a link could not be opened, as the log says it; nullptr where the link gave no reason.
+const char* OpenFailureReason(LinkOpenResult result);
+// "Grund: " + the reason, the line that follows a failed connect.
+std::string ReasonLine(const char* reason);
 
 }  // namespace varnetik

@@ -1,5 +1,7 @@
 #include "operator/PortOpenTexts.h"
 
+#include "operator/OperationTexts.h"
+
 namespace varnetik {
 
 namespace {
@@ -14,17 +16,16 @@ std::string OtherProgram(const PortOpenResult& result) {
 }  // namespace
 
 std::string PortRefusalLine(const PortOpenResult& result) {
-  const std::string prefix = "Grund: ";
   switch (result.refusal) {
-    case PortRefusal::InUse: return prefix + "belegt von " + OtherProgram(result);
-    case PortRefusal::Locked: return prefix + "gesperrt von " + OtherProgram(result);
-    case PortRefusal::NoSuchDevice: return prefix + "Gerät nicht vorhanden";
-    case PortRefusal::PermissionDenied: return prefix + "keine Berechtigung (Gruppe dialout?)";
-    case PortRefusal::NotATerminal: return prefix + "keine serielle Schnittstelle";
-    case PortRefusal::SettingsRefused: return prefix + "Einstellungen vom Treiber abgelehnt";
+    case PortRefusal::InUse: return ReasonLine(("belegt von " + OtherProgram(result)).c_str());
+    case PortRefusal::Locked: return ReasonLine(("gesperrt von " + OtherProgram(result)).c_str());
+    case PortRefusal::NoSuchDevice: return ReasonLine("Gerät nicht vorhanden");
+    case PortRefusal::PermissionDenied: return ReasonLine("keine Berechtigung (Gruppe dialout?)");
+    case PortRefusal::NotATerminal: return ReasonLine("keine serielle Schnittstelle");
+    case PortRefusal::SettingsRefused: return ReasonLine("Einstellungen vom Treiber abgelehnt");
     case PortRefusal::None: break;
   }
-  return prefix + "unbekannt";
+  return ReasonLine("unbekannt");
 }
 
 std::vector<std::string> PortOpenNoteLines(const PortOpenResult& result) {

@@ -2,18 +2,27 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "modbus/Frames.h"
+#include "modbus/ModbusLink.h"
+#include "modbus/PreparedRequests.h"
 #include "modbus/RtuTransactions.h"
 #include "serial/LineSettings.h"
 #include "serial/SerialPort.h"
 
 namespace varnetik {
 
+// The serial link as a backend of the operations: its transactions and the labels of its dumps.
+extern const LinkBackend<RtuTransactionContext, RtuRequest> kRtuBackend;
+
 // The port closes with the link.
-class RtuLink : public RtuExchanger {
+class RtuLink : public RtuExchanger, public PreparedRequests<RtuLink, RtuTransactionContext, RtuRequest> {
  public:
+  RtuLink() : PreparedRequests(kRtuBackend) {}
+
   SerialPort serialPort;  // closed while no port is open
   std::string portName = "COM3";
   int64_t baudRate = 9600;
@@ -30,7 +39,7 @@ class RtuLink : public RtuExchanger {
   RtuRxFrame rxFrame{};
   SystemPaths systemPaths;  // where an open looks for other programs and their locks
 
-  bool IsOpen() const { return serialPort.IsOpen(); }
+  bool IsOpen() const override { return serialPort.IsOpen(); }
 
   // The stored settings in the port's terms; they reach the port at the next open.
   LineSettings Line() const;
@@ -51,8 +60,21 @@ class RtuLink : public RtuExchanger {
     return RtuTransactionContext{*this, txFrame, rxFrame, slaveId, rxTimeoutMs};
   }
 
+  // The link as the operations see it (RtuModbusLink.cpp).
+  bool HasDestination() const override { return !portName.empty(); }
+  std::string Destination() const override { return portName; }
+  LinkOpenResult Open() override;
+  void Close() override { RtuClosePort(); }
+  std::span<const uint8_t> SentRequest() const override;
+  std::span<const uint8_t> ReceivedAnswer() const override;
+  bool OutOfStep(ModbusFunction function, ResultCode rc) const override;
+  bool Resynchronise() override;
+  // How the last Open went, with the reason of a refusal and the notes of an open that went through.
+  const PortOpenResult& LastOpenResult() const { return lastOpen_; }
+
  private:
   bool uncheckedUsersTold_ = false;
+  PortOpenResult lastOpen_;
 };
 
 }  // namespace varnetik

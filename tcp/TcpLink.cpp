@@ -16,13 +16,18 @@ bool TcpPortInRange(int64_t port) { return port >= 1 && port <= 65535; }
 
 TcpLink::~TcpLink() { TcpDisconnect(); }
 
-bool TcpLink::TcpConnect() {
+LinkOpenResult TcpLink::TcpConnect() {
   TcpDisconnect();
-  if (!TcpPortInRange(port)) return false;
+  if (!TcpPortInRange(port)) return LinkOpenResult::Failed;
   Ipv4Address address = 0;
-  if (!ResolveIpv4(host, address)) return false;
+  if (!ResolveIpv4(host, address)) return LinkOpenResult::NameNotFound;
+  const int64_t start = MonotonicMs();
   connection = ConnectIpv4(address, static_cast<uint16_t>(port), connectTimeoutMs);
-  return connection != kNoSocket;
+  if (connection != kNoSocket) return LinkOpenResult::Opened;
+  // The socket layer reports no cause; a connect that used up its limit met silence, one that ended
+  // sooner was turned away.
+  return MonotonicMs() - start >= connectTimeoutMs ? LinkOpenResult::TimedOut
+                                                   : LinkOpenResult::RefusedOrUnreachable;
 }
 
 void TcpLink::TcpDisconnect() {

@@ -2,8 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
+#include "modbus/ModbusLink.h"
+#include "modbus/PreparedRequests.h"
 #include "modbus/TcpTransactions.h"
 #include "tcp/Socket.h"
 
@@ -13,9 +17,14 @@ namespace varnetik {
 // server's port.
 bool TcpPortInRange(int64_t port);
 
-class TcpLink : public TcpExchangeState, public TcpTransport {
+// The TCP link as a backend of the operations: its transactions and the labels of its dumps.
+extern const LinkBackend<TcpTransactionContext, TcpRequest> kTcpBackend;
+
+class TcpLink : public TcpExchangeState,
+                public TcpTransport,
+                public PreparedRequests<TcpLink, TcpTransactionContext, TcpRequest> {
  public:
-  TcpLink() = default;
+  TcpLink() : PreparedRequests(kTcpBackend) {}
   TcpLink(const TcpLink&) = delete;
   TcpLink& operator=(const TcpLink&) = delete;
   ~TcpLink() override;  // closes an open connection
@@ -28,15 +37,28 @@ class TcpLink : public TcpExchangeState, public TcpTransport {
 
   bool IsConnected() const override { return connection != kNoSocket; }
   // Replaces any open connection by a new one to host:port (IPv4), waiting at most connectTimeoutMs.
-  bool TcpConnect();
+  // Opened, or why no connection stands.
+  LinkOpenResult TcpConnect();
   void TcpDisconnect();
   int64_t TcpSend(const uint8_t* bytes, int64_t count) override;
+  // A closed peer waits out the timeout like a silent one: the operator sees one message for a server gone.
   int64_t TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) override;
   void TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) override;
 
   TcpTransactionContext TransactionContext(uint8_t slaveId) {
     return TcpTransactionContext{*this, *this, slaveId};
   }
+
+  // The link as the operations see it (TcpModbusLink.cpp).
+  bool IsOpen() const override { return IsConnected(); }
+  bool HasDestination() const override { return !host.empty() && TcpPortInRange(port); }
+  std::string Destination() const override { return host + ":" + std::to_string(port); }
+  LinkOpenResult Open() override { return TcpConnect(); }
+  void Close() override { TcpDisconnect(); }
+  std::span<const uint8_t> SentRequest() const override;
+  std::span<const uint8_t> ReceivedAnswer() const override;
+  bool OutOfStep(ModbusFunction function, ResultCode rc) const override;
+  bool Resynchronise() override;
 
  private:
   // A request has left and nothing of its answer was read yet: the answer cannot be there already, so

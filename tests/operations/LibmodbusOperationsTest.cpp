@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "operator/RtuSide.h"
+#include "operator/TcpSide.h"
 #include "serial/RtuLink.h"
-#include "serial/RtuOperations.h"
 #include "tcp/TcpLink.h"
-#include "tcp/TcpOperations.h"
 #include "tests/operations/OperationTestSupport.h"
 #include "tests/support/FakeConsole.h"
 #include "tests/support/LibmodbusSlave.h"
@@ -74,7 +74,7 @@ class LibmodbusOperationsTest : public ::testing::TestWithParam<LinkTabs> {
     } else {
       console.texts[ControlId::TcpPortField] = std::to_string(slave.TcpPort());
       tcp.port = slave.TcpPort();
-      ASSERT_TRUE(tcp.TcpConnect());
+      ASSERT_EQ(tcp.TcpConnect(), LinkOpenResult::Opened);
     }
   }
 

@@ -5,26 +5,33 @@
 #include <memory>
 #include <string>
 
+#include "operator/LinkOperations.h"
+#include "operator/RtuSide.h"
+#include "operator/TcpSide.h"
 #include "serial/RtuLink.h"
-#include "serial/RtuOperations.h"
 #include "tcp/TcpLink.h"
-#include "tcp/TcpOperations.h"
 
 namespace varnetik::testing {
 namespace {
+
+// Both links are clicked through the one set of handlers, each through its side of the window.
+void ClickOn(LinkSide& side, Operation operation, FakeConsole& console) {
+  using Handler = void (*)(LinkSide&, OperatorConsole&);
+  static constexpr Handler kHandlers[] = {ReadClicked, WriteOneClicked, WriteManyClicked};
+  kHandlers[static_cast<int>(operation)](side, console);
+}
 
 class RtuUnderTest : public LinkUnderTest {
  public:
   bool Open(const ScriptableSlave& slave, FakeConsole& console) override {
     console.texts[ControlId::PortCombo] = slave.SerialPath();
     link_.portName = slave.SerialPath();
-    return static_cast<bool>(link_.RtuOpenPort());
+    return link_.Open() == LinkOpenResult::Opened;
   }
 
   void Click(Operation operation, FakeConsole& console) override {
-    using Handler = void (*)(RtuLink&, uint8_t&, OperatorConsole&);
-    static constexpr Handler kHandlers[] = {RtuReadClicked, RtuWriteOneClicked, RtuWriteManyClicked};
-    kHandlers[static_cast<int>(operation)](link_, slaveId_, console);
+    RtuSide side(link_, slaveId_);
+    ClickOn(side, operation, console);
   }
 
   void FillSettingsTakenFirst(FakeConsole& console) override { console.spins[ControlId::SlaveIdSpin] = 5; }
@@ -41,13 +48,12 @@ class TcpUnderTest : public LinkUnderTest {
   bool Open(const ScriptableSlave& slave, FakeConsole& console) override {
     console.texts[ControlId::TcpPortField] = std::to_string(slave.TcpPort());
     link_.port = slave.TcpPort();
-    return link_.TcpConnect();
+    return link_.Open() == LinkOpenResult::Opened;
   }
 
   void Click(Operation operation, FakeConsole& console) override {
-    using Handler = void (*)(TcpLink&, uint8_t, OperatorConsole&);
-    static constexpr Handler kHandlers[] = {TcpReadClicked, TcpWriteOneClicked, TcpWriteManyClicked};
-    kHandlers[static_cast<int>(operation)](link_, 1, console);
+    TcpSide side(link_, kUnitId);
+    ClickOn(side, operation, console);
   }
 
   void FillSettingsTakenFirst(FakeConsole& console) override { console.spins[ControlId::TcpTimeoutSpin] = 345; }
@@ -61,6 +67,7 @@ class TcpUnderTest : public LinkUnderTest {
   }
 
  private:
+  static constexpr uint8_t kUnitId = 1;  // what the serial side holds at start-up
   TcpLink link_;
 };
 

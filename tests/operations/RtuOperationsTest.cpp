@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "operator/RtuSide.h"
 #include "serial/RtuLink.h"
-#include "serial/RtuOperations.h"
 #include "tests/operations/OperationTestSupport.h"
 #include "tests/support/FakeConsole.h"
 #include "tests/support/ScriptableSlave.h"

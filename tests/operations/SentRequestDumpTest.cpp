@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "operator/RtuSide.h"
+#include "operator/TcpSide.h"
 #include "serial/RtuLink.h"
-#include "serial/RtuOperations.h"
 #include "tcp/TcpLink.h"
-#include "tcp/TcpOperations.h"
 #include "tests/operations/OperationTestSupport.h"
 #include "tests/support/FakeConsole.h"
 #include "tests/support/ScriptableSlave.h"
@@ -68,7 +68,7 @@ class SentRequestDumpTest : public ::testing::TestWithParam<DumpCase> {
     } else {
       TcpLink link;
       link.port = slave.TcpPort();
-      ASSERT_TRUE(link.TcpConnect());
+      ASSERT_EQ(link.TcpConnect(), LinkOpenResult::Opened);
       c.tcp(link, slaveId, console);
     }
   }

@@ -9,10 +9,10 @@
 #include <tuple>
 #include <vector>
 
+#include "operator/RtuSide.h"
+#include "operator/TcpSide.h"
 #include "serial/RtuLink.h"
-#include "serial/RtuOperations.h"
 #include "tcp/TcpLink.h"
-#include "tcp/TcpOperations.h"
 #include "tests/operations/OperationTestSupport.h"
 #include "tests/support/FakeConsole.h"
 #include "tests/support/ScriptableSlave.h"
@@ -35,7 +35,7 @@ class TcpOperationsTest : public ::testing::Test {
     console.texts[ControlId::TcpPortField] = std::to_string(slave.TcpPort());
     console.spins[ControlId::TcpTimeoutSpin] = kShortTimeoutMs;
     link.port = slave.TcpPort();
-    ASSERT_TRUE(link.TcpConnect());
+    ASSERT_EQ(link.TcpConnect(), LinkOpenResult::Opened);
   }
 
   void Set(const Entries& entries) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/AppState.h"
+#include "app/LogStamp.h"
 #include "app/LogView.h"
 #include "app/MainWindow.h"
 #include "app/ResultTable.h"
@@ -63,7 +64,9 @@ struct WindowHarness {
   std::vector<std::string> Log(size_t from = 0) const {
     std::vector<std::string> lines;
     std::vector<std::string> stamped = StampedLog();
-    for (size_t i = from; i < stamped.size(); ++i) lines.push_back(stamped[i].substr(11));
+    // Every stamp is as wide as any other; the window's own stamp says how wide.
+    const auto stampWidth = static_cast<size_t>(LogStamp(QTime(0, 0)).toStdString().size());
+    for (size_t i = from; i < stamped.size(); ++i) lines.push_back(stamped[i].substr(stampWidth));
     return lines;
   }
 

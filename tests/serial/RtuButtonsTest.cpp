@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "serial/RtuButtons.h"
+#include "operator/RtuSide.h"
 #include "serial/RtuLink.h"
 #include "serial/SerialPort.h"
 #include "tests/serial/FakeSystem.h"

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "operator/ResultMessages.h"
+
 namespace varnetik::testing {
 namespace {
 

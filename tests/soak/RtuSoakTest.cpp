@@ -1,6 +1,7 @@
-// Ten thousand serial transactions against the misbehaving slave on a pseudo-terminal pair, with random
-// faults mixed in. Every result must be a defined code of its own function, every read that succeeds
-// must carry what the slave holds, and neither descriptors nor memory may grow.
+// Ten thousand serial transactions (or VARNETIK_SOAK_TRANSACTIONS) against the misbehaving slave on a
+// pseudo-terminal pair, with random faults mixed in. Every result must be a defined code of its own
+// function, every read that succeeds must carry what the slave holds, and neither descriptors nor memory
+// may grow.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -11,6 +12,7 @@
 
 #include "modbus/Frames.h"
 #include "modbus/RtuTransactions.h"
+#include "operator/ResultMessages.h"
 #include "serial/RtuLink.h"
 #include "tests/soak/DefinedCodes.h"
 #include "tests/soak/FaultMix.h"
@@ -31,7 +33,7 @@ std::vector<uint16_t> ReadRegion(uint16_t quantity) {
 }
 
 TEST(SoakTest, RtuTransactionsUnderRandomFaults) {
-  ScriptableSlave slave;
+  ScriptableSlave slave(ScriptableSlave::History::None);
   FillReadRegion(slave);
   RtuLink link;
   link.portName = slave.SerialPath();
@@ -48,8 +50,10 @@ TEST(SoakTest, RtuTransactionsUnderRandomFaults) {
   SoakTally tally;
   ProcessGauge warmUp;
   const SoakClock::time_point runStart = SoakClock::now();
-  for (int n = 0; n < kTransactionsPerLink; ++n) {
-    if (n == kWarmUpTransactions) warmUp = MeasureProcess();
+  const int transactions = TransactionsPerLink();
+  const int warmUpAt = WarmUpTransactions(transactions);
+  for (int n = 0; n < transactions; ++n) {
+    if (n == warmUpAt) warmUp = MeasureProcess();
     const DrawnReply drawn = DrawRtuReply(random, kFaultRate, kSoakTimeoutMs);
     tally.Fault(drawn.fault);
     slave.Script({drawn.reply});
@@ -104,11 +108,11 @@ TEST(SoakTest, RtuTransactionsUnderRandomFaults) {
     tally.Result(operation, rc);
   }
 
-  tally.Print("RTU: " + std::to_string(kTransactionsPerLink) + " transactions in " +
+  tally.Print("RTU: " + std::to_string(transactions) + " transactions in " +
               std::to_string(MsSince(runStart)) + " ms");
   ExpectNoGrowth(warmUp, "RTU");
   // Faults are rare: a run with mostly failures means the link itself broke down.
-  EXPECT_GT(tally.Successes(), kTransactionsPerLink / 2);
+  EXPECT_GT(tally.Successes(), transactions / 2);
 }
 
 }  // namespace

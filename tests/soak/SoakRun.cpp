@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -14,8 +16,18 @@ namespace {
 constexpr int64_t kFdSlack = 2;
 constexpr int64_t kResidentSlackKiB = 8 * 1024;
 constexpr uint32_t kDefaultSeed = 20000;
+constexpr int kDefaultTransactions = 10000;
+constexpr int kWarmUp = 1000;
 
 }  // namespace
+
+int TransactionsPerLink() {
+  const char* text = std::getenv("VARNETIK_SOAK_TRANSACTIONS");
+  const long count = text != nullptr ? std::strtol(text, nullptr, 10) : 0;
+  return count > 0 && count <= INT_MAX ? static_cast<int>(count) : kDefaultTransactions;
+}
+
+int WarmUpTransactions(int transactions) { return std::min(kWarmUp, transactions / 2); }
 
 int64_t MsSince(SoakClock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(SoakClock::now() - start).count();

@@ -14,9 +14,12 @@
 
 namespace varnetik::testing {
 
-inline constexpr int kTransactionsPerLink = 10000;
-// Buffers, the slave's connection list and the allocator settle before this point.
-inline constexpr int kWarmUpTransactions = 1000;
+// VARNETIK_SOAK_TRANSACTIONS when set to a positive count, otherwise 10000; a long run by hand (say
+// 100000) shows whether anything grows with the count.
+int TransactionsPerLink();
+// Buffers, the slave's connection list and the allocator settle before this point (1000, or half of a
+// shorter run).
+int WarmUpTransactions(int transactions);
 // Short, so that the faults that end in a timeout keep the run quick.
 inline constexpr int64_t kSoakTimeoutMs = 25;
 // A transaction or click never takes this long unless something hangs.

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "operator/ResultMessages.h"
+
 namespace varnetik::testing {
 
 void SoakTally::Result(SoakOperation operation, ResultCode code) {

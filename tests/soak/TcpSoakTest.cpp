@@ -1,7 +1,7 @@
-// Ten thousand clicks on the three TCP buttons against the misbehaving slave on loopback, with random
-// faults mixed in. The buttons reconnect when the stream is out of step, so sockets are opened and
-// closed all along: every reported failure must be a defined code of its own function, every success
-// must match what the slave holds, and neither descriptors nor memory may grow.
+// Ten thousand clicks (or VARNETIK_SOAK_TRANSACTIONS) on the three TCP buttons against the misbehaving
+// slave on loopback, with random faults mixed in. The buttons reconnect when the stream is out of step,
+// so sockets are opened and closed all along: every reported failure must be a defined code of its own
+// function, every success must match what the slave holds, and neither descriptors nor memory may grow.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,9 +14,8 @@
 
 #include "modbus/Frames.h"
 #include "operator/OperationTexts.h"
-#include "tcp/TcpButtons.h"
+#include "operator/TcpSide.h"
 #include "tcp/TcpLink.h"
-#include "tcp/TcpOperations.h"
 #include "tests/soak/DefinedCodes.h"
 #include "tests/soak/FaultMix.h"
 #include "tests/soak/ProcessGauge.h"
@@ -126,7 +125,7 @@ void ClearRecords(FakeConsole& console) {
 }
 
 TEST(SoakTest, TcpOperationsUnderRandomFaults) {
-  ScriptableSlave slave;
+  ScriptableSlave slave(ScriptableSlave::History::None);
   FillReadRegion(slave);
   FakeConsole console;
   console.texts[ControlId::TcpPortField] = std::to_string(slave.TcpPort());
@@ -147,8 +146,10 @@ TEST(SoakTest, TcpOperationsUnderRandomFaults) {
   int64_t operatorReconnects = 0;
   int stuckClicks = 0;
   const SoakClock::time_point runStart = SoakClock::now();
-  for (int n = 0; n < kTransactionsPerLink; ++n) {
-    if (n == kWarmUpTransactions) warmUp = MeasureProcess();
+  const int transactions = TransactionsPerLink();
+  const int warmUpAt = WarmUpTransactions(transactions);
+  for (int n = 0; n < transactions; ++n) {
+    if (n == warmUpAt) warmUp = MeasureProcess();
     // The second reply answers the repetition after a reconnect; without one it is never used.
     const DrawnReply drawn = DrawTcpReply(random, kFaultRate, kSoakTimeoutMs);
     const DrawnReply repetition = DrawTcpReply(random, kFaultRate, kSoakTimeoutMs);
@@ -191,7 +192,7 @@ TEST(SoakTest, TcpOperationsUnderRandomFaults) {
     }
   }
 
-  tally.Print("TCP: " + std::to_string(kTransactionsPerLink) + " clicks, " + std::to_string(reconnects) +
+  tally.Print("TCP: " + std::to_string(transactions) + " clicks, " + std::to_string(reconnects) +
               " reconnects by the buttons, " +
               std::to_string(operatorReconnects) + " by the operator, in " +
               std::to_string(MsSince(runStart)) + " ms");
@@ -203,7 +204,7 @@ TEST(SoakTest, TcpOperationsUnderRandomFaults) {
   }
   EXPECT_EQ(slave.ConnectionsAccepted(), connections);
   EXPECT_GT(reconnects, 0);
-  EXPECT_GT(tally.Successes(), kTransactionsPerLink / 2);
+  EXPECT_GT(tally.Successes(), transactions / 2);
 }
 
 }  // namespace

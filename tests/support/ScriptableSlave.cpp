@@ -55,7 +55,8 @@ slave::ServerSettings TestSettings() {
 
 }  // namespace
 
-ScriptableSlave::ScriptableSlave() : server_(TestSettings(), &log_) {
+ScriptableSlave::ScriptableSlave(History history) : server_(TestSettings(), &log_) {
+  log_.keeps = history == History::Every;
   // A peer that has gone must show as a failed send, not end the test process.
   signal(SIGPIPE, SIG_IGN);
   listenFd_ = LoopbackSocket(0, true);

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tcp/TcpButtons.h"
+#include "operator/TcpSide.h"
 #include "tcp/TcpLink.h"
 #include "tests/support/FakeConsole.h"
 #include "tests/tcp/LoopbackPeer.h"
@@ -57,17 +57,23 @@ class TcpConnectTest : public ::testing::Test {
 TEST_F(TcpConnectTest, HostsAreDottedAddressesOrLocalNames) {
   struct Case {
     std::string host;
-    bool connects;
+    LinkOpenResult result;
   };
-  std::vector<Case> cases = {{"127.0.0.1", true}, {"127.1", true}, {"255.255.255.255", false}, {"", false}};
+  constexpr LinkOpenResult kOpened = LinkOpenResult::Opened;
+  std::vector<Case> cases = {{"127.0.0.1", kOpened},
+                             {"127.1", kOpened},
+                             {"255.255.255.255", LinkOpenResult::NameNotFound},
+                             {"", LinkOpenResult::NameNotFound},
+                             {std::string("127.0.0.1\0x", 11), LinkOpenResult::NameNotFound}};
   // A name is only looked up where the hosts file answers it, so no query leaves the machine.
-  if (HostsFileNamesLocalhost()) cases.push_back({"localhost", true});
+  if (HostsFileNamesLocalhost()) cases.push_back({"localhost", kOpened});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.host);
     link.host = c.host;
-    EXPECT_EQ(link.TcpConnect(), c.connects);
-    EXPECT_EQ(link.IsConnected(), c.connects);
-    if (c.connects) {
+    EXPECT_EQ(link.TcpConnect(), c.result);
+    const bool connects = c.result == kOpened;
+    EXPECT_EQ(link.IsConnected(), connects);
+    if (connects) {
       EXPECT_NE(ScopedFd(listener.Accept()).Get(), kNoSocket);
     }
   }
@@ -75,15 +81,15 @@ TEST_F(TcpConnectTest, HostsAreDottedAddressesOrLocalNames) {
 
 TEST_F(TcpConnectTest, RefusedConnectFailsWellBeforeTheTimeLimit) {
   link.port = refusing.Port();
-  bool connected = true;
-  EXPECT_LT(MillisecondsTaken([&] { connected = link.TcpConnect(); }), kRefusalBoundMs);
-  EXPECT_FALSE(connected);
+  LinkOpenResult result = LinkOpenResult::Opened;
+  EXPECT_LT(MillisecondsTaken([&] { result = link.TcpConnect(); }), kRefusalBoundMs);
+  EXPECT_EQ(result, LinkOpenResult::RefusedOrUnreachable);
   EXPECT_EQ(link.connection, kNoSocket);
 }
 
 TEST_F(TcpConnectTest, PortAbove65535IsNotWrappedOntoAnotherPort) {
   link.port = listener.Port() + 65536;
-  EXPECT_FALSE(link.TcpConnect());
+  EXPECT_EQ(link.TcpConnect(), LinkOpenResult::Failed);
 }
 
 TEST_F(TcpConnectTest, ButtonConnectsLogsAndRefreshesTheStatus) {
@@ -120,7 +126,7 @@ TEST_F(TcpConnectTest, SettingsAreCopiedAsTyped) {
 }
 
 TEST_F(TcpConnectTest, MissingHostOrPortGivesTheHintAndKeepsTheConnection) {
-  ASSERT_TRUE(link.TcpConnect());
+  ASSERT_EQ(link.TcpConnect(), LinkOpenResult::Opened);
   const SocketHandle connection = link.connection;
   struct Case {
     std::string host;
@@ -144,19 +150,33 @@ TEST_F(TcpConnectTest, MissingHostOrPortGivesTheHintAndKeepsTheConnection) {
   }
 }
 
-TEST_F(TcpConnectTest, FailedConnectLogsShowsAnErrorAndDropsTheOldConnection) {
-  TcpConnectClicked(link, console);
-  ScopedFd oldPeer(listener.Accept());
-  console.events.clear();
-  const std::string refused = "127.0.0.1:" + std::to_string(refusing.Port());
-  console.texts[ControlId::TcpPortField] = std::to_string(refusing.Port());
-  TcpConnectClicked(link, console);
-  EXPECT_EQ(console.events, (std::vector<std::string>{
-                                "log: TCP-Verbindung fehlgeschlagen: " + refused,
-                                "box: Fehler / TCP-Verbindung konnte nicht aufgebaut werden.", "status"}));
-  EXPECT_FALSE(link.IsConnected());
-  EXPECT_EQ(TcpStatusText(link), "TCP: getrennt");
-  EXPECT_TRUE(testing::SeesOrderlyClose(oldPeer.Get()));
+TEST_F(TcpConnectTest, FailedConnectLogsWhyShowsAnErrorAndDropsTheOldConnection) {
+  struct Case {
+    std::string host;
+    std::string port;
+    const char* reasonLine;
+  };
+  const std::string listening = std::to_string(listener.Port());
+  for (const Case& c : std::vector<Case>{
+           {"127.0.0.1", std::to_string(refusing.Port()),
+            "log: Grund: Verbindung abgelehnt oder Ziel nicht erreichbar."},
+           {std::string("127.0.0.1\0x", 11), listening, "log: Grund: Host nicht gefunden."}}) {
+    SCOPED_TRACE(c.reasonLine);
+    console.texts[ControlId::TcpHostField] = "127.0.0.1";
+    console.texts[ControlId::TcpPortField] = listening;
+    TcpConnectClicked(link, console);
+    ScopedFd oldPeer(listener.Accept());
+    console.events.clear();
+    console.texts[ControlId::TcpHostField] = c.host;
+    console.texts[ControlId::TcpPortField] = c.port;
+    TcpConnectClicked(link, console);
+    EXPECT_EQ(console.events, (std::vector<std::string>{
+                                  "log: TCP-Verbindung fehlgeschlagen: " + c.host + ":" + c.port, c.reasonLine,
+                                  "box: Fehler / TCP-Verbindung konnte nicht aufgebaut werden.", "status"}));
+    EXPECT_FALSE(link.IsConnected());
+    EXPECT_EQ(TcpStatusText(link), "TCP: getrennt");
+    EXPECT_TRUE(testing::SeesOrderlyClose(oldPeer.Get()));
+  }
 }
 
 TEST_F(TcpConnectTest, ConnectingAgainClosesTheFirstConnectionSilently) {

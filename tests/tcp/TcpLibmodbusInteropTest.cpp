@@ -26,7 +26,7 @@ class TcpLibmodbusInteropTest : public ::testing::Test {
     slave.SetHolding(0, holding);
     slave.SetInput(0, input);
     link.port = slave.TcpPort();
-    ASSERT_TRUE(link.TcpConnect());
+    ASSERT_EQ(link.TcpConnect(), LinkOpenResult::Opened);
   }
 
   // Declared first: outlives the link's connection.

@@ -21,7 +21,7 @@ class TcpReceiveTest : public ::testing::Test {
   void SetUp() override {
     link.host = "127.0.0.1";
     link.port = listener.Port();
-    ASSERT_TRUE(link.TcpConnect());
+    ASSERT_EQ(link.TcpConnect(), LinkOpenResult::Opened);
     peer.Reset(listener.Accept());
     ASSERT_NE(peer.Get(), kNoSocket);
   }

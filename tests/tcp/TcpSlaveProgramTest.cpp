@@ -18,7 +18,7 @@ class TcpSlaveProgramTest : public ::testing::Test {
     const char* port = std::getenv("VARNETIK_SLAVE_TCP_PORT");
     if (port == nullptr) GTEST_SKIP() << "VARNETIK_SLAVE_TCP_PORT names no running varnetik-slave";
     link.port = std::atoi(port);
-    ASSERT_TRUE(link.TcpConnect());
+    ASSERT_EQ(link.TcpConnect(), LinkOpenResult::Opened);
   }
 
   TcpLink link;
@@ -47,7 +47,7 @@ TEST_F(TcpSlaveProgramTest, BlockPastTheLastAddressGetsTheIllegalAddressExceptio
   // A second client is served beside the first.
   TcpLink other;
   other.port = link.port;
-  ASSERT_TRUE(other.TcpConnect());
+  ASSERT_EQ(other.TcpConnect(), LinkOpenResult::Opened);
   TcpTransactionContext otherContext = other.TransactionContext(1);
   EXPECT_EQ(TcpReadRegisters(otherContext, TcpPrepareRead(otherContext, 0x04, 0, 125), registers), 125);
   EXPECT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x03, 0, 2), registers), 2);

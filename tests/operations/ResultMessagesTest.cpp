@@ -3,6 +3,7 @@
 #include <string>
 
 #include "modbus/ResultCode.h"
+#include "operator/ResultMessages.h"
 
 namespace varnetik {
 namespace {
@@ -67,6 +68,13 @@ const MessageCase kMessages[] = {
 
 TEST(ResultMessage, EveryCodeAndTheRangeBorders) {
   for (const MessageCase& c : kMessages) EXPECT_EQ(ResultMessage(c.code), c.message) << c.code;
+}
+
+// Exactly the codes with a text of their own are the core's defined ones.
+TEST(ResultMessage, TextOfItsOwnExactlyForTheDefinedCodes) {
+  for (const MessageCase& c : kMessages) {
+    EXPECT_EQ(IsDefinedResult(c.code), c.message.rfind("Fehler ", 0) != 0) << c.code;
+  }
 }
 
 TEST(ExceptionText, NamedCodesAndTheRest) {
