@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QStringList>
+#include <QTime>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/AppState.h"
+#include "app/LogStamp.h"
 #include "app/LogView.h"
 #include "app/MainWindow.h"
 #include "app/ShellConfig.h"
@@ -51,8 +53,10 @@ struct ShellHarness {
 
   // Log lines without their "[hh:mm:ss] " stamps.
   QStringList Log() const {
+    // Every stamp is as wide as any other; the window's own stamp says how wide.
+    const auto stampWidth = LogStamp(QTime(0, 0)).size();
     QStringList lines;
-    for (int64_t i = 0; i < window->Log()->LineCount(); ++i) lines << window->Log()->Line(i).mid(11);
+    for (int64_t i = 0; i < window->Log()->LineCount(); ++i) lines << window->Log()->Line(i).mid(stampWidth);
     return lines;
   }
 
