@@ -120,24 +120,35 @@ void AddColumnTitles(const QHeaderView& header, std::vector<Caption>& captions) 
   }
 }
 
+void AddCaptionsOf(const QWidget* control, std::vector<Caption>& captions) {
+  if (const auto* label = qobject_cast<const QLabel*>(control)) AddLabel(*label, captions);
+  if (const auto* button = qobject_cast<const QPushButton*>(control)) AddButton(*button, captions);
+  if (const auto* frame = qobject_cast<const QGroupBox*>(control)) AddGroupTitle(*frame, captions);
+  if (const auto* combo = qobject_cast<const QComboBox*>(control)) AddListEntries(*combo, captions);
+  if (const auto* bar = qobject_cast<const QTabBar*>(control)) AddTabTitles(*bar, captions);
+  if (const auto* header = qobject_cast<const QHeaderView*>(control)) AddColumnTitles(*header, captions);
+}
+
 }  // namespace
 
 std::vector<Caption> MeasureCaptions(const QWidget& root) {
   std::vector<Caption> captions;
-  for (const QWidget* control : root.findChildren<QWidget*>()) {
-    if (const auto* label = qobject_cast<const QLabel*>(control)) AddLabel(*label, captions);
-    if (const auto* button = qobject_cast<const QPushButton*>(control)) AddButton(*button, captions);
-    if (const auto* frame = qobject_cast<const QGroupBox*>(control)) AddGroupTitle(*frame, captions);
-    if (const auto* combo = qobject_cast<const QComboBox*>(control)) AddListEntries(*combo, captions);
-    if (const auto* bar = qobject_cast<const QTabBar*>(control)) AddTabTitles(*bar, captions);
-    if (const auto* header = qobject_cast<const QHeaderView*>(control)) AddColumnTitles(*header, captions);
-  }
+  for (const QWidget* control : root.findChildren<QWidget*>()) AddCaptionsOf(control, captions);
   return captions;
 }
 
 bool AllCaptionsFit(const QWidget& root) {
-  const std::vector<Caption> captions = MeasureCaptions(root);
-  return std::all_of(captions.begin(), captions.end(), [](const Caption& caption) { return caption.Fits(); });
+  // Control by control, stopping at the first caption that does not fit: the font fitting asks this once
+  // per size step, and every step but the last is answered by one caption that is too wide.
+  std::vector<Caption> captions;
+  for (const QWidget* control : root.findChildren<QWidget*>()) {
+    captions.clear();
+    AddCaptionsOf(control, captions);
+    if (!std::all_of(captions.begin(), captions.end(), [](const Caption& caption) { return caption.Fits(); })) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace varnetik

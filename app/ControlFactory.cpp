@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <algorithm>
 #include <string_view>
 
 namespace varnetik {
@@ -45,6 +46,11 @@ QComboBox* MakeDropDownList(QWidget* parent, ControlId id, const QRect& geometry
   combo->addItems(entries);
   combo->setCurrentIndex(selected);
   return combo;
+}
+
+QComboBox* MakeDropDownList(QWidget* parent, ControlId id, const QRect& geometry, const QStringList& entries,
+                            const QString& selected) {
+  return MakeDropDownList(parent, id, geometry, entries, std::max<int>(0, entries.indexOf(selected)));
 }
 
 QComboBox* MakeEditableCombo(QWidget* parent, ControlId id, const QRect& geometry) {

@@ -26,6 +26,10 @@ QLineEdit* MakeTextField(QWidget* parent, ControlId id, const QRect& geometry, c
 // A drop-down list (choose only) filled with entries, entry `selected` chosen (-1: none).
 QComboBox* MakeDropDownList(QWidget* parent, ControlId id, const QRect& geometry, const QStringList& entries,
                             int selected);
+// The same, showing the entry whose text is `selected` (the first entry when none is), so a list starts on
+// the value its link record holds rather than on an index restated beside it.
+QComboBox* MakeDropDownList(QWidget* parent, ControlId id, const QRect& geometry, const QStringList& entries,
+                            const QString& selected);
 // A combo box whose text the operator may type freely; typing never adds entries to its list.
 QComboBox* MakeEditableCombo(QWidget* parent, ControlId id, const QRect& geometry);
 QSpinBox* MakeSpinBox(QWidget* parent, ControlId id, const QRect& geometry, int minimum, int maximum,

@@ -109,17 +109,20 @@ void MainWindow::BuildFirstRow() {
   label = MakeLabel(area_, {230, 10, 90, 16}, QStringLiteral("Baudrate"));
   label->setBuddy(Keep(ControlId::BaudCombo,
                        MakeDropDownList(area_, ControlId::BaudCombo, {230, 28, 90, 24},
-                                        {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}, 3)));
+                                        {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"},
+                                        QString::number(state_.rtu.baudRate))));
   label = MakeLabel(area_, {330, 10, 90, 16}, QStringLiteral("Parität"));
   label->setBuddy(Keep(ControlId::ParityCombo, MakeDropDownList(area_, ControlId::ParityCombo, {330, 28, 90, 24},
                                                                 {"None", "Even", "Odd"},
                                                                 ComboEntryOfParity(state_.rtu.parity))));
   label = MakeLabel(area_, {430, 10, 80, 16}, QStringLiteral("Datenbits"));
   label->setBuddy(Keep(ControlId::DataBitsCombo,
-                       MakeDropDownList(area_, ControlId::DataBitsCombo, {430, 28, 80, 24}, {"7", "8"}, 1)));
+                       MakeDropDownList(area_, ControlId::DataBitsCombo, {430, 28, 80, 24}, {"7", "8"},
+                                        QString::number(state_.rtu.dataBits))));
   label = MakeLabel(area_, {520, 10, 80, 16}, QStringLiteral("Stoppbits"));
   label->setBuddy(Keep(ControlId::StopBitsCombo,
-                       MakeDropDownList(area_, ControlId::StopBitsCombo, {520, 28, 80, 24}, {"1", "2"}, 0)));
+                       MakeDropDownList(area_, ControlId::StopBitsCombo, {520, 28, 80, 24}, {"1", "2"},
+                                        QString::number(state_.rtu.stopBits))));
   label = MakeLabel(area_, {610, 10, 70, 16}, QStringLiteral("Slave-ID"));
   label->setBuddy(Keep(ControlId::SlaveIdSpin,
                        MakeSpinBox(area_, ControlId::SlaveIdSpin, {610, 28, 70, 24}, 1, 247, state_.slaveId)));

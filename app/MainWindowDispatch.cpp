@@ -22,13 +22,6 @@
 
 namespace varnetik {
 
-namespace {
-
-constexpr int kRtuReadTab = 0;
-constexpr int kTcpReadTab = 2;
-
-}  // namespace
-
 void MainWindow::ConnectHandlers() {
   const auto onClick = [this](ControlId id, std::function<void()> handler) {
     connect(static_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this,
@@ -52,9 +45,13 @@ void MainWindow::ConnectHandlers() {
   onClick(ControlId::TcpWriteOneButton, [this, &s] { TcpWriteOneClicked(s.tcp, s.slaveId, *this); });
   onClick(ControlId::TcpWriteManyButton, [this, &s] { TcpWriteManyClicked(s.tcp, s.slaveId, *this); });
 
+  // The page is recognised by the table it holds, so the order of the tabs is stated only where they are added.
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
-    if (index == kRtuReadTab) FitResultTable(*rtuTable_);
-    if (index == kTcpReadTab) FitResultTable(*tcpTable_);
+    const QWidget* page = tabs_->widget(index);
+    if (page == nullptr) return;
+    for (ResultTable* table : {rtuTable_, tcpTable_}) {
+      if (page->isAncestorOf(table)) FitResultTable(*table);
+    }
   });
   for (ResultTable* table : {rtuTable_, tcpTable_}) {
     connect(table, &QWidget::customContextMenuRequested, this,

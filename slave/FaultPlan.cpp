@@ -1,7 +1,9 @@
 #include "slave/FaultPlan.h"
 
+#include <algorithm>
 #include <charconv>
 #include <iterator>
+#include <string>
 #include <vector>
 
 namespace varnetik::slave {
@@ -24,27 +26,67 @@ struct Mode {
   bool onRtu;
   bool onTcp;
   Misbehaviour kind;
+  const char* meaning;  // for --help; a line break continues under the meaning column
 };
 
 constexpr Mode kModes[] = {
-    {"none", Value::None, true, true, M::None},
-    {"silent", Value::None, true, true, M::Silent},
-    {"late", Value::Milliseconds, true, true, M::None},
-    {"split", Value::None, true, true, M::None},
-    {"crc", Value::None, true, false, M::BadCrc},
-    {"bytecount", Value::None, true, true, M::BadByteCount},
-    {"short", Value::None, true, true, M::OneByteShort},
-    {"extra", Value::None, true, true, M::OneByteExtra},
-    {"exception", Value::ExceptionCode, true, true, M::Exception},
-    {"tid", Value::None, false, true, M::WrongTransactionId},
-    {"unit", Value::None, false, true, M::WrongUnitId},
-    {"stale", Value::None, false, true, M::StaleAnswerFirst},
-    {"protocol", Value::None, false, true, M::ProtocolIdOne},
-    {"length", Value::None, false, true, M::MbapLengthZero},
-    {"close", Value::None, false, true, M::Close},
-    {"reset", Value::None, false, true, M::Reset},
-    {"random", Value::Seed, true, true, M::None},
+    {"none", Value::None, true, true, M::None, "correct answers again"},
+    {"silent", Value::None, true, true, M::Silent, "no answer at all"},
+    {"late", Value::Milliseconds, true, true, M::None, "the answer MS milliseconds late (1 to 60000)"},
+    {"split", Value::None, true, true, M::None, "the answer in 3 pieces, 50 ms apart"},
+    {"crc", Value::None, true, false, M::BadCrc, "RTU: the CRC wrong"},
+    {"bytecount", Value::None, true, true, M::BadByteCount,
+     "read answers: a byte count 2 lower than the data that follows"},
+    {"short", Value::None, true, true, M::OneByteShort,
+     "the answer one byte short (TCP: the PDU, with an MBAP length to match)"},
+    {"extra", Value::None, true, true, M::OneByteExtra,
+     "one byte more after the answer (TCP: in the PDU, MBAP length to match)"},
+    {"exception", Value::ExceptionCode, true, true, M::Exception,
+     "an exception answer with CODE (1 to 255) instead of the data"},
+    {"tid", Value::None, false, true, M::WrongTransactionId, "TCP: the answer with the transaction id one higher"},
+    {"unit", Value::None, false, true, M::WrongUnitId, "TCP: the answer with the unit id one higher"},
+    {"stale", Value::None, false, true, M::StaleAnswerFirst,
+     "TCP: an answer with the previous transaction id, then the right one"},
+    {"protocol", Value::None, false, true, M::ProtocolIdOne, "TCP: protocol id 1 instead of 0"},
+    {"length", Value::None, false, true, M::MbapLengthZero, "TCP: a bare MBAP header with length 0"},
+    {"close", Value::None, false, true, M::Close, "TCP: the connection closed instead of an answer"},
+    {"reset", Value::None, false, true, M::Reset, "TCP: the connection reset instead of an answer"},
+    {"random", Value::Seed, true, true, M::None,
+     "every request gets a mode drawn at random (every other one on average\nnone), the same sequence for the "
+     "same SEED"},
 };
+
+// The placeholder --help shows after "=" for a mode that takes a value.
+const char* ValuePlaceholder(Value value) {
+  switch (value) {
+    case Value::None:
+      return "";
+    case Value::Milliseconds:
+      return "=MS";
+    case Value::ExceptionCode:
+      return "=CODE";
+    case Value::Seed:
+      return "=SEED";
+  }
+  return "";
+}
+
+std::string BuildFaultModeHelp() {
+  constexpr size_t kNameColumn = 15;
+  const std::string indent(2 + kNameColumn, ' ');
+  std::string help;
+  for (const Mode& mode : kModes) {
+    std::string label = std::string(mode.name) + ValuePlaceholder(mode.value);
+    label.resize(std::max(kNameColumn, label.size() + 1), ' ');
+    help += "  " + label;
+    for (const char* c = mode.meaning; *c != '\0'; ++c) {
+      help += *c;
+      if (*c == '\n') help += indent;
+    }
+    help += '\n';
+  }
+  return help;
+}
 
 const Mode* FindMode(const std::string& name) {
   for (const Mode& mode : kModes) {
@@ -121,24 +163,8 @@ bool ParseFault(const std::string& text, FaultSetting& setting, std::string& err
 }
 
 const char* FaultModeHelp() {
-  return "  none           correct answers again\n"
-         "  silent         no answer at all\n"
-         "  late=MS        the answer MS milliseconds late (1 to 60000)\n"
-         "  split          the answer in 3 pieces, 50 ms apart\n"
-         "  crc            RTU: the CRC wrong\n"
-         "  bytecount      read answers: a byte count 2 lower than the data that follows\n"
-         "  short          the answer one byte short (TCP: the PDU, with an MBAP length to match)\n"
-         "  extra          one byte more after the answer (TCP: in the PDU, MBAP length to match)\n"
-         "  exception=CODE an exception answer with CODE (1 to 255) instead of the data\n"
-         "  tid            TCP: the answer with the transaction id one higher\n"
-         "  unit           TCP: the answer with the unit id one higher\n"
-         "  stale          TCP: an answer with the previous transaction id, then the right one\n"
-         "  protocol       TCP: protocol id 1 instead of 0\n"
-         "  length         TCP: a bare MBAP header with length 0\n"
-         "  close          TCP: the connection closed instead of an answer\n"
-         "  reset          TCP: the connection reset instead of an answer\n"
-         "  random=SEED    every request gets a mode drawn at random (every other one on average\n"
-         "                 none), the same sequence for the same SEED\n";
+  static const std::string help = BuildFaultModeHelp();
+  return help.c_str();
 }
 
 void FaultPlan::Set(const FaultSetting& setting) {

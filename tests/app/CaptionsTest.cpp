@@ -19,14 +19,14 @@
 
 #include "app/Captions.h"
 #include "app/WindowFont.h"
-#include "tests/app/ShellHarness.h"
+#include "tests/support/WindowHarness.h"
 #include "tests/support/CaseNames.h"
 
 namespace varnetik {
 namespace {
 
 using testing::ByName;
-using testing::ShellHarness;
+using testing::WindowHarness;
 
 std::string Describe(const Caption& c) {
   return "\"" + c.text.toStdString() + "\" in " + c.control->metaObject()->className() + " " +
@@ -38,11 +38,11 @@ std::string Describe(const Caption& c) {
 // A window built while the application has the desktop's font, as the platform theme sets it.
 struct DesktopWindow {
   QFont before = QApplication::font();
-  std::unique_ptr<ShellHarness> shell;
+  std::unique_ptr<WindowHarness> shell;
 
   explicit DesktopWindow(const QFont& desktop) {
     QApplication::setFont(desktop);
-    shell = std::make_unique<ShellHarness>();
+    shell = std::make_unique<WindowHarness>();
     shell->ShowAndSettle();
   }
   ~DesktopWindow() { QApplication::setFont(before); }

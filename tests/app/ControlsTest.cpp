@@ -19,12 +19,12 @@
 #include "app/ControlFactory.h"
 #include "app/OperationTabs.h"
 #include "app/StatusLine.h"
-#include "tests/app/ShellHarness.h"
+#include "tests/support/WindowHarness.h"
 
 namespace varnetik {
 namespace {
 
-using testing::ShellHarness;
+using testing::WindowHarness;
 
 enum class Kind { Text, DropDown, Editable, Spin, Button };
 
@@ -90,7 +90,7 @@ class MainWindowControl : public ::testing::TestWithParam<ControlCase> {};
 
 TEST_P(MainWindowControl, HasItsNamePlaceContentAndTooltip) {
   const ControlCase& c = GetParam();
-  ShellHarness shell;
+  WindowHarness shell;
   QWidget* control = shell.window->findChild<QWidget*>(ControlName(c.id));
   ASSERT_NE(control, nullptr) << ControlName(c.id).toStdString();
   EXPECT_EQ(control, shell.window->Control(c.id));
@@ -177,7 +177,7 @@ class LabelledControl : public ::testing::TestWithParam<LabelledCase> {};
 // of a group frame is the frame's child in the tree, and the frame labels it as well.
 TEST_P(LabelledControl, IsNamedByItsLabel) {
   const LabelledCase& c = GetParam();
-  ShellHarness shell;
+  WindowHarness shell;
   QWidget* control = shell.window->Control(c.id);
   QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
   ASSERT_NE(accessible, nullptr);
@@ -207,7 +207,7 @@ TEST(MainWindowControls, AlikeControlsHaveTheirOwnNames) {
       {ControlId::RtuWriteOneButton, "Schreiben (FC 06)"},  {ControlId::TcpWriteOneButton, "Schreiben (FC 06)"},
       {ControlId::RtuWriteManyButton, "Schreiben (FC 16)"}, {ControlId::TcpWriteManyButton, "Schreiben (FC 16)"},
   };
-  ShellHarness shell;
+  WindowHarness shell;
   for (const auto& c : cases) {
     EXPECT_EQ(QAccessible::queryAccessibleInterface(shell.window->Control(c.id))->text(QAccessible::Name),
               QString::fromUtf8(c.name));
@@ -238,7 +238,7 @@ TEST(MainWindowControls, DropDownListsHoldTheirEntriesAndDefaults) {
       {ControlId::RtuReadTypeCombo, {"Holding (FC 03)", "Input (FC 04)"}, 0},
       {ControlId::TcpReadTypeCombo, {"Holding (FC 03)", "Input (FC 04)"}, 0},
   };
-  ShellHarness shell;
+  WindowHarness shell;
   for (const ListCase& c : cases) {
     auto* combo = shell.Get<QComboBox>(c.id);
     QStringList entries;
@@ -253,7 +253,7 @@ TEST(MainWindowControls, SpinRangesAndValuesComeFromTheTypedText) {
     ControlId id;
     int minimum, maximum;
   } ranges[] = {{ControlId::SlaveIdSpin, 1, 247}, {ControlId::RtuTimeoutSpin, 50, 5000}, {ControlId::TcpTimeoutSpin, 50, 5000}};
-  ShellHarness shell;
+  WindowHarness shell;
   for (const auto& r : ranges) {
     auto* spin = shell.Get<QSpinBox>(r.id);
     EXPECT_EQ(spin->minimum(), r.minimum);
@@ -305,7 +305,7 @@ TEST(MainWindowControls, LabelsCarryTheirTextsAtTheirPlaces) {
       EXPECT_EQ(found[i].second, QString::fromUtf8(wanted[i].second));
     }
   };
-  ShellHarness shell;
+  WindowHarness shell;
   expect(area, labelsOf(shell.window->ControlArea()));
   OperationTabs* tabs = shell.window->Tabs();
   for (int page : {0, 2}) expect(readPage, labelsOf(tabs->widget(page)));
@@ -321,7 +321,7 @@ TEST(MainWindowControls, LabelsCarryTheirTextsAtTheirPlaces) {
 }
 
 TEST(MainWindowControls, WindowTitleMenuAndTabs) {
-  ShellHarness shell;
+  WindowHarness shell;
   EXPECT_EQ(shell.window->windowTitle(), "Varnetik");
   const QList<QAction*> menus = shell.window->menuBar()->actions();
   ASSERT_EQ(menus.size(), 1);
@@ -341,7 +341,7 @@ TEST(MainWindowControls, WindowTitleMenuAndTabs) {
 }
 
 TEST(MainWindowControls, TabMovesThroughTheControlsInCreationOrder) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   const std::vector<ControlId> order = {
       ControlId::PortCombo,        ControlId::BaudCombo,        ControlId::ParityCombo,
@@ -387,7 +387,7 @@ TEST(MainWindowControls, PageKeysSwitchPagesFromEveryControl) {
   const ControlId focused[] = {ControlId::RtuReadTypeCombo, ControlId::RtuReadCountField, ControlId::PortCombo,
                                ControlId::SlaveIdSpin,      ControlId::RtuResultTable,    ControlId::LogList,
                                ControlId::ScanButton,       ControlId::OperationTabs};
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   shell.window->activateWindow();
   shell.window->ReplaceTableRows(ControlId::RtuResultTable, {{"0x0000", "0", "$0001", "1"}});
@@ -407,7 +407,7 @@ TEST(MainWindowControls, PageKeysSwitchPagesFromEveryControl) {
 // The FC 16 group's start field covers the end of its caption's box; at 96 dpi the caption's text, colon
 // included, ends before the field.
 TEST(MainWindowControls, CaptionUnderAFieldEndsBeforeIt) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   QWidget* field = shell.window->Control(ControlId::RtuWriteManyStartField);
   const auto* caption = qobject_cast<const QLabel*>(

@@ -7,12 +7,12 @@
 
 #include "app/CsvExport.h"
 #include "app/ResultTable.h"
-#include "tests/app/ShellHarness.h"
+#include "tests/support/WindowHarness.h"
 
 namespace varnetik {
 namespace {
 
-using testing::ShellHarness;
+using testing::WindowHarness;
 
 const char kHeader[] = "Adresse;Adresse dez.;Hex;Dezimal\r\n";
 
@@ -49,7 +49,7 @@ class CsvExportFixture : public ::testing::Test {
   }
   using Box = std::pair<QString, QString>;
 
-  ShellHarness shell;
+  WindowHarness shell;
   QTemporaryDir dir;
   int64_t logBefore = 0;
   const QByteArray expected = QByteArray(kHeader) + "0x000A;10;$00FF;255\r\n";
@@ -76,7 +76,7 @@ TEST_F(CsvExportFixture, WritesExactlyTheChosenNameAndReplacesWithoutAsking) {
   Export(plain);
   EXPECT_EQ(Read(plain), expected);
   EXPECT_FALSE(QFile::exists(plain + ".csv"));
-  EXPECT_EQ(shell.Log().last(), "CSV gespeichert: " + plain);
+  EXPECT_EQ(shell.LogLines().last(), "CSV gespeichert: " + plain);
 
   const QString existing = dir.filePath("register.csv");
   QFile old(existing);

@@ -8,13 +8,13 @@
 
 #include "app/InfoWindow.h"
 #include "app/PictureLabel.h"
-#include "tests/app/ShellHarness.h"
+#include "tests/support/WindowHarness.h"
 #include "tests/support/RealInput.h"
 
 namespace varnetik {
 namespace {
 
-using testing::ShellHarness;
+using testing::WindowHarness;
 
 int InfoWindowCount() {
   int count = 0;
@@ -29,7 +29,7 @@ void SendDoubleClick(QWidget* widget, Qt::MouseButton button) {
 }
 
 // A click on "Menü" in the menu bar, then "Info..." chosen in the menu it opens.
-void ChooseInfo(ShellHarness& shell, testing::Choice choice) {
+void ChooseInfo(WindowHarness& shell, testing::Choice choice) {
   QMenuBar* bar = shell.window->menuBar();
   ASSERT_EQ(bar->actions().size(), 1);
   ASSERT_EQ(bar->actions().first()->text(), "Menü");
@@ -43,7 +43,7 @@ void ChooseInfo(ShellHarness& shell, testing::Choice choice) {
 }
 
 TEST(InfoWindow, ChoosingInfoTwiceShowsOneWindow) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   ChooseInfo(shell, testing::Choice::Mouse);
   InfoWindow* first = shell.window->Info();
@@ -55,7 +55,7 @@ TEST(InfoWindow, ChoosingInfoTwiceShowsOneWindow) {
 }
 
 TEST(InfoWindow, HasItsFixedLayoutTextAndPicture) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.window->ShowInfoWindow();
   InfoWindow* info = shell.window->Info();
   ASSERT_NE(info, nullptr);
@@ -79,7 +79,7 @@ TEST(InfoWindow, HasItsFixedLayoutTextAndPicture) {
 }
 
 TEST(InfoWindow, ClosingLeavesTheMainWindowAndReopeningBuildsAFreshOne) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   ChooseInfo(shell, testing::Choice::Keyboard);
   QPointer<InfoWindow> first = shell.window->Info();
@@ -98,7 +98,7 @@ TEST(InfoWindow, ClosingLeavesTheMainWindowAndReopeningBuildsAFreshOne) {
 TEST(InfoWindow, WithoutItsPictureShowsTheTextAlone) {
   ShellConfig config = testing::TestConfig();
   config.donationFile = QByteArray("kaputt");
-  ShellHarness shell(config);
+  WindowHarness shell(config);
   shell.window->ShowInfoWindow();
   EXPECT_EQ(shell.window->Info()->DonationPicture(), nullptr);
   EXPECT_EQ(shell.window->Info()->findChild<QWidget*>("DonationPicture"), nullptr);
@@ -106,7 +106,7 @@ TEST(InfoWindow, WithoutItsPictureShowsTheTextAlone) {
 }
 
 TEST(WebPictures, LeftClicksOpenTheirPageAndRightClicksNothing) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   shell.window->ShowInfoWindow();
   const ShellConfig config = testing::TestConfig();

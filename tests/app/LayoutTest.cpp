@@ -13,13 +13,13 @@
 #include "app/OperationTabs.h"
 #include "app/PictureLabel.h"
 #include "app/ResultTable.h"
-#include "tests/app/ShellHarness.h"
+#include "tests/support/WindowHarness.h"
 
 namespace varnetik {
 namespace {
 
 using testing::ConfigWithoutLogo;
-using testing::ShellHarness;
+using testing::WindowHarness;
 
 constexpr QSize kLogo{200, 47};
 
@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, LayoutArithmetic, ::testing::ValuesIn(kArithmeti
                          });
 
 // The live window against the same rules, with the platform's own bar heights.
-void ExpectLaidOut(const ShellHarness& shell, int W, int H) {
+void ExpectLaidOut(const WindowHarness& shell, int W, int H) {
   MainWindow& window = *shell.window;
   ASSERT_EQ(window.width(), W);
   ASSERT_EQ(window.height(), H);
@@ -91,14 +91,14 @@ void ExpectLaidOut(const ShellHarness& shell, int W, int H) {
 }
 
 TEST(MainWindowLayout, AfterStartUpIs1078WideAnd700High) {
-  ShellHarness shell;
+  WindowHarness shell;
   ExpectLaidOut(shell, 1078, 700);
   EXPECT_EQ(shell.window->minimumSize(), QSize(1078, 480));
   EXPECT_EQ(shell.window->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
 }
 
 TEST(MainWindowLayout, ShownWindowMatchesThePlatformBarsItWasComputedWith) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   MainWindow& window = *shell.window;
   EXPECT_EQ(window.statusBar()->height(), window.statusBar()->sizeHint().height());
@@ -133,7 +133,7 @@ class MainWindowResize : public ::testing::TestWithParam<std::tuple<ResizeCase, 
 
 TEST_P(MainWindowResize, LaysOutAgainWithinTheMinimum) {
   const auto& [c, withLogo] = GetParam();
-  ShellHarness shell(withLogo ? testing::TestConfig() : ConfigWithoutLogo());
+  WindowHarness shell(withLogo ? testing::TestConfig() : ConfigWithoutLogo());
   ASSERT_EQ(shell.window->findChild<QWidget*>("LogoPicture") != nullptr, withLogo);
   shell.ShowAndSettle();
   shell.window->resize(c.requested);
@@ -145,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, MainWindowResize, ::testing::Combine(::testing::
                          ResizeName);
 
 TEST(MainWindowLayout, WriteTabsChangeNoTableSizeAndReadTabsFitTheirTable) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   ResultTable* rtu = shell.window->Table(ControlId::RtuResultTable);
   ResultTable* tcp = shell.window->Table(ControlId::TcpResultTable);

@@ -21,13 +21,13 @@
 #include "app/LogStamp.h"
 #include "app/OutcomeAnnouncer.h"
 #include "app/StatusLine.h"
-#include "tests/app/ShellHarness.h"
+#include "tests/support/WindowHarness.h"
 #include "tests/support/PtyPair.h"
 
 namespace varnetik {
 namespace {
 
-using testing::ShellHarness;
+using testing::WindowHarness;
 
 TEST(LogStamp, TwoDigitsEachAndOneBlank) {
   const struct {
@@ -40,8 +40,8 @@ TEST(LogStamp, TwoDigitsEachAndOneBlank) {
 }
 
 TEST(LogList, StartsWithTheScanSummaryAndReady) {
-  ShellHarness shell;
-  EXPECT_EQ(shell.Log(), QStringList({"Keine verfügbaren Ports gefunden.", "Bereit."}));
+  WindowHarness shell;
+  EXPECT_EQ(shell.LogLines(), QStringList({"Keine verfügbaren Ports gefunden.", "Bereit."}));
   // The stamp is the local time of the call.
   static const QRegularExpression stamped(R"(^\[\d\d:\d\d:\d\d\] Bereit\.$)");
   EXPECT_TRUE(stamped.match(shell.window->Log()->Line(1)).hasMatch()) << shell.window->Log()->Line(1).toStdString();
@@ -63,15 +63,15 @@ TEST(LogList, DumpLinesShowLabelCountAndBytes) {
       {"TX-TCP", newline, 1, "TX-TCP (1 B): 0A"},
       {"RX-TCP", high, 1, "RX-TCP (1 B): FF"},
   };
-  ShellHarness shell;
+  WindowHarness shell;
   for (const auto& c : cases) {
     shell.window->LogHexDump(c.label, c.bytes, c.count);
-    EXPECT_EQ(shell.Log().last(), c.line);
+    EXPECT_EQ(shell.LogLines().last(), c.line);
   }
 }
 
 TEST(LogList, ClearEmptiesItAndTheNextLineStartsAgain) {
-  ShellHarness shell;
+  WindowHarness shell;
   auto* clear = shell.Get<QPushButton>(ControlId::ClearLogButton);
   clear->click();
   EXPECT_EQ(shell.window->Log()->LineCount(), 0);
@@ -79,7 +79,7 @@ TEST(LogList, ClearEmptiesItAndTheNextLineStartsAgain) {
   clear->click();
   EXPECT_EQ(shell.window->Log()->LineCount(), 0);
   shell.window->LogLine("eins");
-  EXPECT_EQ(shell.Log(), QStringList({"eins"}));
+  EXPECT_EQ(shell.LogLines(), QStringList({"eins"}));
   EXPECT_EQ(shell.window->Log()->SelectedLine(), 0);
 }
 
@@ -88,7 +88,7 @@ bool FullyVisible(const LogView& log, int64_t line) {
 }
 
 TEST(LogView, NewestLineIsSelectedAndScrolledIntoView) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   LogView& log = *shell.window->Log();
   for (int i = 0; i < 5000; ++i) shell.window->LogLine("Zeile " + std::to_string(i));
@@ -107,7 +107,7 @@ TEST(LogView, NewestLineIsSelectedAndScrolledIntoView) {
 
 // Someone reading an older line keeps it while new lines arrive, until they go back to the end.
 TEST(LogView, ReaderOnAnOlderLineKeepsItUntilBackAtTheEnd) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   LogView& log = *shell.window->Log();
   for (int i = 0; i < 100; ++i) shell.window->LogLine("Zeile " + std::to_string(i));
@@ -129,7 +129,7 @@ TEST(LogView, ReaderOnAnOlderLineKeepsItUntilBackAtTheEnd) {
 }
 
 TEST(LogView, KeysMoveTheSelectionInViewAndCtrlCCopiesItsLine) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   LogView& log = *shell.window->Log();
   for (int i = 0; i < 200; ++i) shell.window->LogLine("Zeile " + std::to_string(i));
@@ -155,7 +155,7 @@ TEST(LogView, KeysMoveTheSelectionInViewAndCtrlCCopiesItsLine) {
 }
 
 TEST(LogView, ScrollsSidewaysUpToTheWidestLineSeenSinceTheLastClear) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   LogView& log = *shell.window->Log();
   QScrollBar& sideways = *log.horizontalScrollBar();
@@ -187,7 +187,7 @@ TEST(LogView, ScrollsSidewaysUpToTheWidestLineSeenSinceTheLastClear) {
 }
 
 TEST(LogAccessibility, ListOfLinesNamedByTheirTextWithTheNewestSelected) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   LogView& log = *shell.window->Log();
   QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&log);
@@ -244,7 +244,7 @@ class AnnouncedEvents {
 };
 
 TEST(LogAccessibility, NewLinesSelectionAndClearingAreAnnounced) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   LogView& log = *shell.window->Log();
   shell.window->activateWindow();
@@ -271,7 +271,7 @@ TEST(LogAccessibility, NewLinesSelectionAndClearingAreAnnounced) {
 // Outcome lines reach a screen reader as a notification in the status bar that shows itself; frame dumps
 // are data and stay quiet.
 TEST(LogAccessibility, OutcomesButNotDumpsAreAnnouncedAsNotifications) {
-  ShellHarness shell;
+  WindowHarness shell;
   shell.ShowAndSettle();
   AnnouncedEvents events;
   const uint8_t frame[] = {0x01, 0x03};
@@ -314,7 +314,7 @@ class LoopbackListener {
 TEST(StatusLine, ShowsBothLinksAndKeepsOneWhenTheOtherChanges) {
   testing::PtyPair line;
   LoopbackListener server;
-  ShellHarness shell;
+  WindowHarness shell;
   const StatusLine& status = shell.window->Status();
   EXPECT_EQ(status.FieldLabel(0)->width(), 380);
   EXPECT_EQ(status.Field(0), "RTU: getrennt");
@@ -335,7 +335,7 @@ TEST(StatusLine, ShowsBothLinksAndKeepsOneWhenTheOtherChanges) {
   shell.Get<QPushButton>(ControlId::RtuDisconnectButton)->click();
   EXPECT_EQ(status.Field(0), "RTU: getrennt");
   EXPECT_EQ(status.Field(1), QStringLiteral("TCP: verbunden (127.0.0.1:%1)").arg(server.Port()));
-  EXPECT_EQ(shell.Log().last(), "Port geschlossen.");
+  EXPECT_EQ(shell.LogLines().last(), "Port geschlossen.");
   shell.Get<QPushButton>(ControlId::TcpDisconnectButton)->click();
   EXPECT_EQ(status.Field(1), "TCP: getrennt");
 }

@@ -11,7 +11,7 @@
 #include "app/JpegDecoder.h"
 #include "app/PictureLabel.h"
 #include "app/Pictures.h"
-#include "tests/app/ShellHarness.h"
+#include "tests/support/WindowHarness.h"
 
 namespace varnetik {
 namespace {
@@ -85,11 +85,11 @@ TEST(DonationPicture, DecodesWithQtsGifReader) {
 }
 
 TEST(WindowIcon, ComesFromTheIconFileOnlyWhenItPasses) {
-  testing::ShellHarness good;
+  testing::WindowHarness good;
   EXPECT_EQ(good.window->windowIcon().availableSizes(), QList<QSize>({QSize(32, 32)}));
   ShellConfig broken = testing::TestConfig();
   broken.iconFile = WithField(broken.iconFile, 4, 0, 2);
-  testing::ShellHarness without(broken);
+  testing::WindowHarness without(broken);
   // The window keeps the default icon.
   EXPECT_EQ(without.window->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
   EXPECT_NE(good.window->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
@@ -98,7 +98,7 @@ TEST(WindowIcon, ComesFromTheIconFileOnlyWhenItPasses) {
 // Tab reaches each picture after the window's controls; Enter, Space and the accessibility action "press"
 // open its page; Esc closes the info window.
 TEST(WebPictures, WorkFromTheKeyboardAndByPressAction) {
-  testing::ShellHarness shell;
+  testing::WindowHarness shell;
   shell.ShowAndSettle();
   shell.window->activateWindow();
   shell.window->Control(ControlId::ClearLogButton)->setFocus();
@@ -131,7 +131,7 @@ TEST(WebPictures, WorkFromTheKeyboardAndByPressAction) {
 }
 
 TEST(WebPictures, AreNamedByWhatTheyOpen) {
-  testing::ShellHarness shell;
+  testing::WindowHarness shell;
   shell.window->ShowInfoWindow();
   const std::pair<QWidget*, const char*> pictures[] = {
       {shell.window->Logo(), "Logo – Webseite des Herstellers öffnen"},

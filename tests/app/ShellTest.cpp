@@ -9,18 +9,18 @@
 
 #include "app/InfoWindow.h"
 #include "app/Shell.h"
-#include "tests/app/ShellHarness.h"
+#include "tests/support/WindowHarness.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/RealInput.h"
 
 namespace varnetik {
 namespace {
 
-using testing::ShellHarness;
+using testing::WindowHarness;
 using testing::TestConfig;
 
 TEST(StartUp, WithoutPortsTheComboIsEmptyAndThePortNameKept) {
-  ShellHarness shell;
+  WindowHarness shell;
   auto* ports = shell.Get<QComboBox>(ControlId::PortCombo);
   EXPECT_EQ(ports->count(), 0);
   EXPECT_EQ(ports->currentText(), "");
@@ -32,19 +32,19 @@ TEST(StartUp, WithoutPortsTheComboIsEmptyAndThePortNameKept) {
 TEST(StartUp, FoundPortsAreListedAndTheFirstBecomesThePortName) {
   testing::PtyPair first;
   testing::PtyPair second;
-  ShellHarness shell(TestConfig({"/dev/varnetik-no-such-port", first.Path(), second.Path()}));
+  WindowHarness shell(TestConfig({"/dev/varnetik-no-such-port", first.Path(), second.Path()}));
   auto* ports = shell.Get<QComboBox>(ControlId::PortCombo);
   ASSERT_EQ(ports->count(), 2);
   EXPECT_EQ(ports->itemText(0).toStdString(), first.Path());
   EXPECT_EQ(ports->itemText(1).toStdString(), second.Path());
   EXPECT_EQ(ports->currentIndex(), 0);
   EXPECT_EQ(shell.state.rtu.portName, first.Path());
-  EXPECT_EQ(shell.Log(), QStringList({"Gefundene COM Ports: 2", "Bereit."}));
+  EXPECT_EQ(shell.LogLines(), QStringList({"Gefundene COM Ports: 2", "Bereit."}));
 }
 
 TEST(ScanButton, RefillsTheListWithoutPilingUpAndLogsTwoLines) {
   testing::PtyPair port;
-  ShellHarness shell(TestConfig({port.Path()}));
+  WindowHarness shell(TestConfig({port.Path()}));
   auto* scan = shell.Get<QPushButton>(ControlId::ScanButton);
   shell.Get<QComboBox>(ControlId::PortCombo)->setEditText("getippt");
   QTest::mouseClick(scan, Qt::LeftButton);
@@ -52,7 +52,7 @@ TEST(ScanButton, RefillsTheListWithoutPilingUpAndLogsTwoLines) {
   auto* ports = shell.Get<QComboBox>(ControlId::PortCombo);
   EXPECT_EQ(ports->count(), 1);
   EXPECT_EQ(ports->currentText().toStdString(), port.Path());
-  EXPECT_EQ(shell.Log().mid(2), QStringList({"Gefundene COM Ports: 1", "Portliste aktualisiert.",
+  EXPECT_EQ(shell.LogLines().mid(2), QStringList({"Gefundene COM Ports: 1", "Portliste aktualisiert.",
                                              "Gefundene COM Ports: 1", "Portliste aktualisiert."}));
 }
 
@@ -76,25 +76,25 @@ TEST(Dispatch, EveryButtonReachesItsHandler) {
       {ControlId::TcpWriteManyButton, Box{"Hinweis", "Bitte zuerst TCP verbinden."}, nullptr},
   };
   for (const auto& c : cases) {
-    ShellHarness shell;
+    WindowHarness shell;
     shell.Get<QLineEdit>(ControlId::TcpHostField)->clear();
-    const QStringList before = shell.Log();
+    const QStringList before = shell.LogLines();
     QTest::mouseClick(shell.Get<QPushButton>(c.button), Qt::LeftButton);
     if (c.box) {
       EXPECT_EQ(shell.dialogs.messages, std::vector<Box>({*c.box})) << static_cast<int>(c.button);
-      EXPECT_EQ(shell.Log(), before);
+      EXPECT_EQ(shell.LogLines(), before);
     } else {
       EXPECT_TRUE(shell.dialogs.messages.empty());
-      EXPECT_EQ(shell.Log().last(), c.logLine);
+      EXPECT_EQ(shell.LogLines().last(), c.logLine);
     }
   }
 }
 
 // The desktop's box: modal, plain text, no icon, one "OK" button, gone after Enter.
 TEST(Dispatch, HintIsARealBoxClosedWithEnter) {
-  ShellHarness shell(testing::Dialogs::Desktop);
+  WindowHarness shell(testing::Dialogs::Desktop);
   shell.ShowAndSettle();
-  const QStringList logBefore = shell.Log();
+  const QStringList logBefore = shell.LogLines();
   QStringList buttons;
   testing::ModalAnswers answers({[&](QWidget& dialog) {
     auto& box = dynamic_cast<QMessageBox&>(dialog);
@@ -107,12 +107,12 @@ TEST(Dispatch, HintIsARealBoxClosedWithEnter) {
   EXPECT_EQ(answers.Seen(), QStringList({"Hinweis|Bitte zuerst TCP verbinden."}));
   EXPECT_EQ(buttons, QStringList({"OK"}));
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-  EXPECT_EQ(shell.Log(), logBefore);
+  EXPECT_EQ(shell.LogLines(), logBefore);
 }
 
 // Once the real hint box is closed with Enter, the refused entry has the focus, its text selected.
 TEST(Dispatch, ClosedHintBoxLeavesTheFocusInTheRefusedEntry) {
-  ShellHarness shell(testing::Dialogs::Desktop);
+  WindowHarness shell(testing::Dialogs::Desktop);
   shell.ShowAndSettle();
   shell.window->activateWindow();
   auto* port = shell.Get<QLineEdit>(ControlId::TcpPortField);

@@ -12,7 +12,7 @@
 
 #include "app/OperationTabs.h"
 #include "app/ResultTable.h"
-#include "tests/app/ShellHarness.h"
+#include "tests/support/WindowHarness.h"
 #include "tests/support/RealInput.h"
 
 namespace varnetik {
@@ -20,7 +20,7 @@ namespace {
 
 using testing::Choice;
 using testing::ChoiceName;
-using testing::ShellHarness;
+using testing::WindowHarness;
 
 constexpr Choice kChoices[] = {Choice::Mouse, Choice::Keyboard};
 
@@ -63,7 +63,7 @@ class TableMenuFixture : public ::testing::Test {
     QApplication::processEvents();
   }
 
-  ShellHarness shell;
+  WindowHarness shell;
 };
 
 TEST_F(TableMenuFixture, TablesHaveFiveColumnsTheLastUntitled) {
@@ -220,7 +220,7 @@ TEST_F(TableMenuFixture, SaveItemExportsTheTableTheMenuWasOpenedOn) {
     QFile file(shell.dialogs.nextSavePath);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().toStdString(), c.bytes);
-    EXPECT_EQ(shell.Log().last(), "CSV gespeichert: " + shell.dialogs.nextSavePath);
+    EXPECT_EQ(shell.LogLines().last(), "CSV gespeichert: " + shell.dialogs.nextSavePath);
   }
 }
 
@@ -259,7 +259,7 @@ TEST_F(TableMenuDesktopFixture, SaveItemGoesThroughTheRealDialogAndBoxes) {
        {"CSV speichern", "Fehler|Datei konnte nicht erstellt werden."}, {}, ""},
   };
   for (const auto& c : cases) {
-    const QStringList logBefore = shell.Log();
+    const QStringList logBefore = shell.LogLines();
     QMenu* menu = RightClick(c.table, 1);
     ASSERT_NE(menu, nullptr) << c.name;
     ModalAnswers answers(c.answers);
@@ -267,11 +267,11 @@ TEST_F(TableMenuDesktopFixture, SaveItemGoesThroughTheRealDialogAndBoxes) {
     EXPECT_EQ(answers.Seen(), c.seen) << c.name;
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << c.name;
     if (c.file.isEmpty()) {
-      EXPECT_EQ(shell.Log(), logBefore) << c.name;
+      EXPECT_EQ(shell.LogLines(), logBefore) << c.name;
       EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList()) << c.name;
       continue;
     }
-    EXPECT_EQ(shell.Log().last(), "CSV gespeichert: " + c.file) << c.name;
+    EXPECT_EQ(shell.LogLines().last(), "CSV gespeichert: " + c.file) << c.name;
     QFile file(c.file);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.name;
     EXPECT_EQ(file.readAll().toStdString(), c.bytes) << c.name;

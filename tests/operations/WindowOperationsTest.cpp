@@ -20,7 +20,7 @@
 #include "app/OperationTabs.h"
 #include "app/TableMenu.h"
 #include "tests/operations/OperationTestSupport.h"
-#include "tests/operations/WindowHarness.h"
+#include "tests/support/WindowHarness.h"
 #include "tests/support/LibmodbusSlave.h"
 #include "tests/support/RealInput.h"
 #include "tests/support/ScriptableSlave.h"

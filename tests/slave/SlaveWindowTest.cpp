@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/operations/WindowHarness.h"
+#include "tests/support/WindowHarness.h"
 #include "tests/slave/SlaveProcess.h"
 
 namespace varnetik::testing {

@@ -1,7 +1,10 @@
-// The real main window for the operation tests: offscreen, dialogs recorded instead of shown, no port
-// scan of the machine, and small helpers to type, click and read the log and the tables.
+// The real main window as built at start-up, on Qt's offscreen platform: no port scan of the machine,
+// dialogs recorded (or the desktop's real ones, to be answered from the keyboard), and small helpers to
+// type, click and read the log, the tables and the status line. Shared by the window's own tests, the
+// operations driven through it and the slave's window test.
 #pragma once
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTest>
+#include <QTime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,19 +24,47 @@
 #include "app/ResultTable.h"
 #include "app/ShellConfig.h"
 #include "app/StatusLine.h"
+#include "app/UserDialogs.h"
 #include "tests/support/RecordingDialogs.h"
 
 namespace varnetik::testing {
 
+// The machine's serial ports are none of the tests' business: only `ports` are offered.
+inline ShellConfig TestConfig(std::vector<std::string> ports = {}) {
+  ShellConfig config = DefaultShellConfig();
+  config.portCandidates = std::move(ports);
+  return config;
+}
+
+inline ShellConfig ConfigWithoutLogo() {
+  ShellConfig config = TestConfig();
+  config.logoFile.clear();
+  return config;
+}
+
+// Recorded: boxes and save dialogs answer at once. Desktop: the real modal boxes and file dialog, to be
+// answered with ModalAnswers; never used where a web page would open.
+enum class Dialogs { Recorded, Desktop };
+
 struct WindowHarness {
   AppState state;
   RecordingDialogs dialogs;
+  DesktopDialogs desktop;
   std::unique_ptr<MainWindow> window;
 
-  WindowHarness() {
-    ShellConfig config = DefaultShellConfig();
-    config.portCandidates.clear();  // the machine's serial ports are none of the tests' business
-    window = std::make_unique<MainWindow>(state, dialogs, config);
+  explicit WindowHarness(const ShellConfig& config = TestConfig(), Dialogs kind = Dialogs::Recorded)
+      : window(std::make_unique<MainWindow>(
+            state, kind == Dialogs::Desktop ? static_cast<UserDialogs&>(desktop) : dialogs, config)) {}
+  explicit WindowHarness(Dialogs kind) : WindowHarness(TestConfig(), kind) {}
+
+  template <typename Widget>
+  Widget* Get(ControlId id) const {
+    return qobject_cast<Widget*>(window->Control(id));
+  }
+
+  void ShowAndSettle() {
+    window->show();
+    QApplication::processEvents();
   }
 
   void Type(ControlId id, const std::string& text) {
@@ -60,13 +92,20 @@ struct WindowHarness {
     return lines;
   }
 
-  // Log lines from line `from` on, without their "[hh:mm:ss] " stamps.
-  std::vector<std::string> Log(size_t from = 0) const {
-    std::vector<std::string> lines;
-    std::vector<std::string> stamped = StampedLog();
+  // Log lines without their "[hh:mm:ss] " stamps.
+  QStringList LogLines() const {
     // Every stamp is as wide as any other; the window's own stamp says how wide.
-    const auto stampWidth = static_cast<size_t>(LogStamp(QTime(0, 0)).toStdString().size());
-    for (size_t i = from; i < stamped.size(); ++i) lines.push_back(stamped[i].substr(stampWidth));
+    const auto stampWidth = LogStamp(QTime(0, 0)).size();
+    QStringList lines;
+    for (int64_t i = 0; i < window->Log()->LineCount(); ++i) lines << window->Log()->Line(i).mid(stampWidth);
+    return lines;
+  }
+
+  // The same from line `from` on, as standard strings.
+  std::vector<std::string> Log(size_t from = 0) const {
+    const QStringList all = LogLines();
+    std::vector<std::string> lines;
+    for (auto i = static_cast<qsizetype>(from); i < all.size(); ++i) lines.push_back(all[i].toStdString());
     return lines;
   }
 
