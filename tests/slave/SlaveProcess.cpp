@@ -133,12 +133,23 @@ std::string SlaveProcess::NextLineWhere(bool (*match)(const std::string& line, c
       if (match(line, text)) return line;
     }
     const int64_t left = deadline - NowMs();
-    pollfd fd{out_, POLLIN, 0};
-    if (left <= 0 || poll(&fd, 1, static_cast<int>(left)) <= 0) return "";
-    char chunk[4096];
-    const ssize_t n = read(out_, chunk, sizeof chunk);
-    if (n <= 0) return "";
-    buffered_.append(chunk, static_cast<size_t>(n));
+    if (left <= 0 || !KeepOutput(static_cast<int>(left))) return "";
+  }
+}
+
+bool SlaveProcess::KeepOutput(int timeoutMs) {
+  pollfd fd{out_, POLLIN, 0};
+  if (poll(&fd, 1, timeoutMs) <= 0) return false;
+  char chunk[4096];
+  const ssize_t n = read(out_, chunk, sizeof chunk);
+  if (n <= 0) return false;
+  buffered_.append(chunk, static_cast<size_t>(n));
+  return true;
+}
+
+void SlaveProcess::AwaitQuiet(int quietMs) {
+  const int64_t deadline = NowMs() + kRunLimitMs;
+  while (NowMs() < deadline && KeepOutput(quietMs)) {
   }
 }
 
@@ -153,6 +164,10 @@ bool SlaveProcess::Fault(const std::string& mode) {
 
 int SlaveProcess::Stop(int signal) {
   kill(pid_, signal);
+  // Until its output ends with it (or the run limit passes).
+  const int64_t deadline = NowMs() + kRunLimitMs;
+  while (NowMs() < deadline && KeepOutput(static_cast<int>(deadline - NowMs()))) {
+  }
   const int status = WaitForExit(pid_);
   pid_ = -1;
   return status;

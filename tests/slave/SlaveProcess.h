@@ -34,7 +34,11 @@ class SlaveProcess {
   bool Fault(const std::string& mode);
   // Types a line on standard input.
   bool Type(const std::string& line);
-  // Sends the signal and waits for the end: the exit status, or 128 + the signal that ended it.
+  // Keeps what the slave prints, for the line readers above, until it has printed nothing for quietMs:
+  // a slave that logs into a full pipe would stop serving.
+  void AwaitQuiet(int quietMs);
+  // Sends the signal and waits for the end: the exit status, or 128 + the signal that ended it. What the
+  // slave prints meanwhile is kept, so that it never waits for its standard output on the way out.
   int Stop(int signal = SIGTERM);
   // Everything written to standard error, once the process has ended.
   std::string ErrorOutput();
@@ -42,6 +46,8 @@ class SlaveProcess {
  private:
   std::string NextLineWhere(bool (*match)(const std::string& line, const std::string& text),
                             const std::string& text, int timeoutMs);
+  // Appends what comes within timeoutMs to buffered_; false when nothing came or the output ended.
+  bool KeepOutput(int timeoutMs);
 
   pid_t pid_ = -1;
   int in_ = -1;
