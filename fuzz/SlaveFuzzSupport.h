@@ -2,6 +2,7 @@
 // checks every answer the slave builds must pass.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -28,6 +29,40 @@ inline std::vector<Segment> TakeSegments(FuzzInput& input) {
   }
   if (segments.empty()) segments.push_back({SIZE_MAX, false});
   return segments;
+}
+
+// A whole fuzz input for a stream target: the fault to apply, the segment sizes, and the stream itself.
+struct SegmentedStream {
+  slave::Reply fault;
+  std::vector<Segment> segments;
+  slave::Bytes stream;
+};
+
+// A reply with a fault from one byte: the kind, and now and then an exception code with it.
+inline slave::Reply FaultFromByte(uint8_t byte) {
+  slave::Reply reply;
+  reply.kind = static_cast<slave::Misbehaviour>(byte % 16);
+  if ((byte & 0x30) == 0x30) reply.exceptionCode = static_cast<uint8_t>(byte >> 6);
+  reply.copies = 1 + (byte >> 6);
+  reply.mbapLength = byte;
+  return reply;
+}
+
+inline SegmentedStream TakeSegmentedStream(FuzzInput& input) {
+  SegmentedStream taken;
+  taken.fault = FaultFromByte(input.TakeByte());
+  taken.segments = TakeSegments(input);
+  taken.stream = input.TakeRest();
+  return taken;
+}
+
+// Appends the next segment of the stream, from at, to buffer, as a link would deliver it; returns the
+// new position.
+inline size_t DeliverSegment(const slave::Bytes& stream, size_t at, const Segment& segment, slave::Bytes& buffer) {
+  const size_t length = std::min(segment.length, stream.size() - at);
+  buffer.insert(buffer.end(), stream.begin() + static_cast<int64_t>(at),
+                stream.begin() + static_cast<int64_t>(at + length));
+  return at + length;
 }
 
 // One register map for every input: allocating two 64 K tables per input would be most of the work.
@@ -59,16 +94,6 @@ inline void CheckAnswerPdu(const slave::Bytes& request, const slave::Bytes& answ
     FUZZ_CHECK(answer.size() == 5 && std::equal(answer.begin(), answer.end(), request.begin()));
     FUZZ_CHECK(request.size() == 6u + request[5]);
   }
-}
-
-// A reply with a fault from one byte: the kind, and now and then an exception code with it.
-inline slave::Reply FaultFromByte(uint8_t byte) {
-  slave::Reply reply;
-  reply.kind = static_cast<slave::Misbehaviour>(byte % 16);
-  if ((byte & 0x30) == 0x30) reply.exceptionCode = static_cast<uint8_t>(byte >> 6);
-  reply.copies = 1 + (byte >> 6);
-  reply.mbapLength = byte;
-  return reply;
 }
 
 }  // namespace varnetik::fuzz

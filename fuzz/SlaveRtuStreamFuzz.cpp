@@ -39,9 +39,10 @@ void Answer(const Bytes& frame, const slave::Reply& fault) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace varnetik::fuzz;
   FuzzInput input(data, size);
-  const varnetik::slave::Reply fault = FaultFromByte(input.TakeByte());
-  const std::vector<Segment> segments = TakeSegments(input);
-  Bytes stream = input.TakeRest();
+  SegmentedStream taken = TakeSegmentedStream(input);
+  const varnetik::slave::Reply& fault = taken.fault;
+  const std::vector<Segment>& segments = taken.segments;
+  Bytes& stream = taken.stream;
   if (stream.size() > kMaxStream) stream.resize(kMaxStream);
 
   Bytes buffer;
@@ -49,10 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<varnetik::slave::RtuPiece> pieces;
   for (size_t at = 0, k = 0; at < stream.size(); ++k) {
     const Segment& segment = segments[k % segments.size()];
-    const size_t length = std::min(segment.length, stream.size() - at);
-    buffer.insert(buffer.end(), stream.begin() + static_cast<int64_t>(at),
-                  stream.begin() + static_cast<int64_t>(at + length));
-    at += length;
+    at = DeliverSegment(stream, at, segment, buffer);
     pieces.clear();
     varnetik::slave::CutRtuRequests(buffer, segment.pauseAfter, pieces);
     if (segment.pauseAfter) FUZZ_CHECK(buffer.empty());

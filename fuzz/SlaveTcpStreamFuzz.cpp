@@ -53,9 +53,10 @@ void Answer(const Bytes& frame, const slave::Reply& fault) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace varnetik::fuzz;
   FuzzInput input(data, size);
-  const varnetik::slave::Reply fault = FaultFromByte(input.TakeByte());
-  const std::vector<Segment> segments = TakeSegments(input);
-  const Bytes stream = input.TakeRest();
+  const SegmentedStream taken = TakeSegmentedStream(input);
+  const varnetik::slave::Reply& fault = taken.fault;
+  const std::vector<Segment>& segments = taken.segments;
+  const Bytes& stream = taken.stream;
 
   bool wholeUnframeable = false;
   const std::vector<Bytes> expected = CutWhole(stream, wholeUnframeable);
@@ -65,10 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Bytes buffer;
   bool unframeable = false;
   for (size_t at = 0, k = 0; at < stream.size() && !unframeable; ++k) {
-    const size_t length = std::min(segments[k % segments.size()].length, stream.size() - at);
-    buffer.insert(buffer.end(), stream.begin() + static_cast<int64_t>(at),
-                  stream.begin() + static_cast<int64_t>(at + length));
-    at += length;
+    at = DeliverSegment(stream, at, segments[k % segments.size()], buffer);
     bool ended = false;
     for (const Bytes& request : CutWhole(buffer, ended)) {
       requests.push_back(request);
