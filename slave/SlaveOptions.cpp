@@ -47,6 +47,56 @@ std::string UsableBaudRates() {
 
 constexpr int64_t kMaxGapMs = 1000;
 
+// "1,2,17" or "any".
+bool ParseUnits(const std::string& text, SlaveOptions& options, std::string& error) {
+  options.unitIds.clear();
+  if (text == "any") {
+    options.unitIds.push_back(ServerSettings::kAnyUnit);
+    return true;
+  }
+  for (size_t begin = 0; begin <= text.size();) {
+    const size_t comma = std::min(text.find(',', begin), text.size());
+    int64_t unit = 0;
+    if (!ParseNumber(text.substr(begin, comma - begin), 1, 247, unit)) return false;
+    if (std::find(options.unitIds.begin(), options.unitIds.end(), unit) != options.unitIds.end()) {
+      error = "unit " + std::to_string(unit) + " is listed twice";
+      return false;
+    }
+    options.unitIds.push_back(static_cast<int>(unit));
+    begin = comma + 1;
+  }
+  return true;
+}
+
+// Gives each file of --load or --save its unit and refuses a unit not served and a table named twice,
+// where which file was meant would not be known.
+bool CheckTableFiles(const char* option, std::vector<TableFile>& files, const std::vector<int>& unitIds,
+                     std::string& error) {
+  const bool anyUnit = unitIds.front() == ServerSettings::kAnyUnit;
+  std::set<std::pair<int, Table>> named;
+  std::set<std::string> paths;
+  for (TableFile& file : files) {
+    const std::string given = ReferenceText(file.where);
+    if (file.where.unit == kFirstUnit) file.where.unit = unitIds.front();
+    if (anyUnit) file.where.unit = ServerSettings::kAnyUnit;
+    if (!anyUnit && std::find(unitIds.begin(), unitIds.end(), file.where.unit) == unitIds.end()) {
+      error = std::string(option) + " " + given + "=" + file.path + ": unit " + std::to_string(file.where.unit) +
+              " is not one of --unit";
+      return false;
+    }
+    if (!named.insert({file.where.unit, file.where.table}).second) {
+      error = std::string(option) + " names the table " + given + " twice";
+      return false;
+    }
+    // Two tables saved into one file would leave only the one written last.
+    if (std::string(option) == "--save" && !paths.insert(file.path).second) {
+      error = "--save names the file " + file.path + " twice";
+      return false;
+    }
+  }
+  return true;
+}
+
 using ValueReader = std::function<bool(const std::string& value, SlaveOptions& options, std::string& error)>;
 
 // Each option that takes a value, with what it does to the options; false with error when the value is bad.
@@ -75,19 +125,17 @@ const std::map<std::string, ValueReader>& ValueOptions() {
       {"--gap-ms", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseNumber(v, 1, kMaxGapMs, o.gapMs); }},
       {"--stop-bits", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseNumber(v, 1, 2, o.stopBits); }},
       {"--listen", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseListen(v, o); }},
-      {"--unit",
-       [](const std::string& v, SlaveOptions& o, std::string&) {
-         int64_t unit = 0;
-         if (v == "any") {
-           o.unitId = ServerSettings::kAnyUnit;
-           return true;
-         }
-         if (!ParseNumber(v, 1, 247, unit)) return false;
-         o.unitId = static_cast<int>(unit);
-         return true;
+      {"--unit", [](const std::string& v, SlaveOptions& o, std::string& error) { return ParseUnits(v, o, error); }},
+      {"--load",
+       [](const std::string& v, SlaveOptions& o, std::string& error) {
+         o.loads.emplace_back();
+         return ParseTableFile(v, o.loads.back(), error);
        }},
-      {"--load", [](const std::string& v, SlaveOptions& o, std::string&) { o.loadPath = v; return !v.empty(); }},
-      {"--save", [](const std::string& v, SlaveOptions& o, std::string&) { o.savePath = v; return !v.empty(); }},
+      {"--save",
+       [](const std::string& v, SlaveOptions& o, std::string& error) {
+         o.saves.emplace_back();
+         return ParseTableFile(v, o.saves.back(), error);
+       }},
       {"--fault",
        [](const std::string& v, SlaveOptions& o, std::string& error) {
          o.faultText = v;
@@ -105,9 +153,9 @@ const std::map<std::string, const char*> kExpected = {
     {"--gap-ms", "milliseconds from 1 to 1000"},
     {"--stop-bits", "1 or 2"},
     {"--listen", "an IPv4 address and a port, as in 127.0.0.1:1502"},
-    {"--unit", "a slave id from 1 to 247, or any"},
-    {"--load", "a file name"},
-    {"--save", "a file name"},
+    {"--unit", "slave ids from 1 to 247 separated by commas, as in 1,2,17, or any"},
+    {"--load", "[UNIT:][TABLE=]FILE, as in plant.csv or 2:co=coils.csv"},
+    {"--save", "[UNIT:][TABLE=]FILE, as in plant.csv or 2:co=coils.csv"},
     {"--fault", "MODE or MODE:N, see --help"},
 };
 
@@ -122,6 +170,11 @@ bool CheckCombination(const SlaveOptions& options, bool lineSettingsGiven, std::
     error = "nothing to serve: give --pty, --port DEVICE or --listen ADDRESS:PORT";
   }
   return error.empty();
+}
+
+bool CheckFiles(SlaveOptions& options, std::string& error) {
+  return CheckTableFiles("--load", options.loads, options.unitIds, error) &&
+         CheckTableFiles("--save", options.saves, options.unitIds, error);
 }
 
 }  // namespace
@@ -164,7 +217,8 @@ bool ParseSlaveOptions(const std::vector<std::string>& arguments, SlaveOptions& 
       error = "unknown option '" + name + "'";
       return false;
     }
-    if (!once(name)) return false;
+    // One --load and one --save per table, which CheckFiles sees to.
+    if (name != "--load" && name != "--save" && !once(name)) return false;
     if (!inline_value) {
       if (i + 1 == arguments.size()) {
         error = name + " needs a value: " + kExpected.at(name);
@@ -180,7 +234,7 @@ bool ParseSlaveOptions(const std::vector<std::string>& arguments, SlaveOptions& 
     lineSettingsGiven = lineSettingsGiven || name == "--baud" || name == "--parity" || name == "--data-bits" ||
                         name == "--stop-bits" || name == "--gap-ms";
   }
-  return CheckCombination(options, lineSettingsGiven, error);
+  return CheckCombination(options, lineSettingsGiven, error) && CheckFiles(options, error);
 }
 
 int RtuGapMs(const SlaveOptions& options) {
