@@ -72,11 +72,12 @@ inline slave::RegisterMap& SharedRegisters() {
 }
 
 // The correct answer PDU to a request PDU, as --help promises it: the request's function code with its
-// data, or an exception with 01 (function code not served), 02 (addresses) or 03 (quantity, malformed).
+// data, or an exception with 01 (function code not served), 02 (addresses) or 03 (quantity, value,
+// malformed).
 inline void CheckAnswerPdu(const slave::Bytes& request, const slave::Bytes& answer) {
   FUZZ_CHECK(!request.empty() && answer.size() >= 2);
   const uint8_t functionCode = request[0];
-  const bool served = functionCode == 0x03 || functionCode == 0x04 || functionCode == 0x06 || functionCode == 0x10;
+  const bool served = (functionCode >= 0x01 && functionCode <= 0x06) || functionCode == 0x0F || functionCode == 0x10;
   if ((answer[0] & 0x80) != 0) {
     FUZZ_CHECK(answer[0] == (functionCode | 0x80) && answer.size() == 2);
     FUZZ_CHECK(answer[1] == (served ? answer[1] : 0x01));
@@ -84,15 +85,23 @@ inline void CheckAnswerPdu(const slave::Bytes& request, const slave::Bytes& answ
     return;
   }
   FUZZ_CHECK(served && answer[0] == functionCode);
-  if (functionCode == 0x03 || functionCode == 0x04) {
+  const size_t quantity = request.size() >= 5 ? static_cast<size_t>(request[3] << 8 | request[4]) : 0;
+  if (functionCode == 0x01 || functionCode == 0x02) {
     FUZZ_CHECK(request.size() == 5);
-    const size_t quantity = static_cast<size_t>(request[3] << 8 | request[4]);
+    const size_t bytes = (quantity + 7) / 8;
+    FUZZ_CHECK(quantity >= 1 && quantity <= 2000 && answer.size() == 2 + bytes && answer[1] == bytes);
+    // The bits past the quantity are padding and 0.
+    FUZZ_CHECK(quantity % 8 == 0 || (answer.back() >> (quantity % 8)) == 0);
+  } else if (functionCode == 0x03 || functionCode == 0x04) {
+    FUZZ_CHECK(request.size() == 5);
     FUZZ_CHECK(quantity >= 1 && quantity <= 125 && answer.size() == 2 + 2 * quantity && answer[1] == 2 * quantity);
-  } else if (functionCode == 0x06) {
+  } else if (functionCode == 0x05 || functionCode == 0x06) {
     FUZZ_CHECK(answer == request);
+    FUZZ_CHECK(functionCode == 0x06 || ((request[3] == 0xFF || request[3] == 0x00) && request[4] == 0x00));
   } else {
     FUZZ_CHECK(answer.size() == 5 && std::equal(answer.begin(), answer.end(), request.begin()));
     FUZZ_CHECK(request.size() == 6u + request[5]);
+    FUZZ_CHECK(functionCode == 0x10 ? request[5] == 2 * quantity : request[5] == (quantity + 7) / 8);
   }
 }
 

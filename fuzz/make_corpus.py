@@ -165,6 +165,11 @@ def slave_tcp_corpus():
         "length-zero-then-request": bytes([0]) + segments() + h("0001 0000 0000 01") + read,
         "protocol-one": bytes([0]) + segments() + request_adu(8, 1, h("03 0000 0001"), protocol=1),
         "faulted-split": bytes([0x33]) + segments(4, 4) + read + read,
+        "bits": bytes([0]) + segments() + request_adu(9, 1, h("0F 0003 000A 02 CD01"))
+        + request_adu(10, 1, h("01 0000 0010")) + request_adu(11, 1, h("05 0007 FF00"))
+        + request_adu(12, 1, h("02 0000 07D0")),
+        "bits-refused": bytes([0]) + segments() + request_adu(13, 1, h("05 0007 1234"))
+        + request_adu(14, 1, h("0F 0000 07B1 F7")) + request_adu(15, 1, h("01 FFFF 0002")),
     }
     for name, data in cases.items():
         write("slave_tcp_stream", name, data)
@@ -181,8 +186,10 @@ def slave_rtu_corpus():
         "noise-before": bytes([0]) + segments() + h("FF") + read,
         "other-slaves-answer-before": bytes([0]) + segments() + with_crc(h("02 03 02 ABCD")) + read,
         "broken-then-request": bytes([0]) + segments(-8, -8) + h("01 03 0000 0001 0000") + read,
-        "unknown-function": bytes([0]) + segments(-8) + with_crc(h("01 01 0000 0008")),
-        "unknown-function-then-request": bytes([0]) + segments() + with_crc(h("01 01 0000 0008")) + read,
+        "unknown-function": bytes([0]) + segments(-8) + with_crc(h("01 07")),
+        "unknown-function-then-request": bytes([0]) + segments() + with_crc(h("01 2B 0E 01 00")) + read,
+        "bits": bytes([0]) + segments() + with_crc(h("01 0F 0003 000A 02 CD01")) + with_crc(h("01 01 0000 0010"))
+        + with_crc(h("01 05 0007 FF00")) + with_crc(h("01 02 0000 07D0")),
         "broadcast-write": bytes([0]) + segments(-8) + with_crc(h("00 06 0001 0002")),
         "long-garbage": bytes([0]) + segments(100, 100, 100) + bytes(range(256)) * 2 + read,
         "faulted": bytes([0x04]) + segments(3, -5) + read + write_one,

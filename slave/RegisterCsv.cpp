@@ -93,7 +93,8 @@ bool WriteWhole(const std::string& path, const std::string& bytes, std::string& 
 
 }  // namespace
 
-bool ParseRegisterCsv(const std::string& text, std::vector<uint16_t>& holding, size_t& rows, std::string& error) {
+bool ParseRegisterCsv(const std::string& text, std::vector<uint16_t>& holding, size_t& rows, std::string& error,
+                      uint16_t maxValue) {
   rows = 0;
   std::istringstream lines(text);
   std::string line;
@@ -114,7 +115,10 @@ bool ParseRegisterCsv(const std::string& text, std::vector<uint16_t>& holding, s
     std::string what = "an empty line; only the last one may be";
     uint16_t address = 0;
     uint16_t value = 0;
-    if (blankLine == 0 && ParseRow(line, address, value, what)) {
+    const bool read = blankLine == 0 && ParseRow(line, address, value, what);
+    if (read && value > maxValue) {
+      what = "value " + std::to_string(value) + " is not 0 or 1, as a coil or discrete input holds";
+    } else if (read) {
       holding[address] = value;
       ++rows;
       continue;
@@ -129,7 +133,8 @@ bool ParseRegisterCsv(const std::string& text, std::vector<uint16_t>& holding, s
   return true;
 }
 
-bool LoadRegisterCsv(const std::string& path, std::vector<uint16_t>& holding, size_t& rows, std::string& error) {
+bool LoadRegisterCsv(const std::string& path, std::vector<uint16_t>& holding, size_t& rows, std::string& error,
+                     uint16_t maxValue) {
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) {
     error = path + ": is a directory, not a register file";
@@ -142,7 +147,7 @@ bool LoadRegisterCsv(const std::string& path, std::vector<uint16_t>& holding, si
   }
   std::ostringstream text;
   text << file.rdbuf();
-  if (!ParseRegisterCsv(text.str(), holding, rows, error)) {
+  if (!ParseRegisterCsv(text.str(), holding, rows, error, maxValue)) {
     error = path + ": " + error;
     return false;
   }

@@ -6,7 +6,16 @@ namespace {
 // The standard's limits: a read answer and a write-many request must fit the 253-byte PDU.
 constexpr uint16_t kMaxReadQuantity = 125;
 constexpr uint16_t kMaxWriteQuantity = 123;
+constexpr uint16_t kMaxBitReadQuantity = 2000;
+constexpr uint16_t kMaxBitWriteQuantity = 1968;
 constexpr uint32_t kAddressCount = 65536;
+// FC05's only two values: on and off.
+constexpr uint16_t kCoilOn = 0xFF00;
+constexpr uint16_t kCoilOff = 0x0000;
+
+bool IsReadFunction(uint8_t functionCode) { return functionCode >= 0x01 && functionCode <= 0x04; }
+
+size_t BitBytes(uint16_t quantity) { return (quantity + 7u) / 8u; }
 
 uint16_t Word(const Bytes& bytes, size_t at) { return static_cast<uint16_t>(bytes[at] << 8 | bytes[at + 1]); }
 
@@ -26,6 +35,31 @@ Bytes ReadAnswer(const Bytes& request, const std::vector<uint16_t>& table, const
   if (reply.kind == Misbehaviour::BadByteCount) pdu[1] = static_cast<uint8_t>(pdu[1] - 2);
   for (uint16_t k = 0; k < quantity; ++k) PutWord(pdu, table[static_cast<uint16_t>(start + k)]);
   return pdu;
+}
+
+// Bits packed eight to a byte, the first one in the lowest bit; the last byte padded with 0.
+Bytes ReadBitsAnswer(const Bytes& request, const std::vector<uint16_t>& table, const Reply& reply) {
+  uint16_t start = Word(request, 1);
+  uint16_t quantity = Word(request, 3);
+  const size_t count = BitBytes(quantity);
+  Bytes pdu(2 + count, 0);
+  pdu[0] = request[0];
+  pdu[1] = static_cast<uint8_t>(count);
+  // One lower rather than two: a byte count of 1 would otherwise turn into 255.
+  if (reply.kind == Misbehaviour::BadByteCount) pdu[1] = static_cast<uint8_t>(pdu[1] - 1);
+  for (uint16_t k = 0; k < quantity; ++k) {
+    if (table[static_cast<uint16_t>(start + k)] != 0) pdu[2 + k / 8] |= static_cast<uint8_t>(1u << (k % 8));
+  }
+  return pdu;
+}
+
+Bytes WriteCoilsAnswer(const Bytes& request, RegisterMap& registers) {
+  uint16_t start = Word(request, 1);
+  uint16_t quantity = Word(request, 3);
+  for (uint16_t k = 0; k < quantity; ++k) {
+    registers.coils[static_cast<uint16_t>(start + k)] = (request[6 + k / 8] >> (k % 8)) & 1u;
+  }
+  return Bytes(request.begin(), request.begin() + 5);
 }
 
 Bytes WriteMultipleAnswer(const Bytes& request, RegisterMap& registers) {
@@ -49,12 +83,25 @@ uint8_t BlockFault(const Bytes& request, uint16_t maxQuantity, bool addressesWra
 // match its function is an illegal value, as the standard has it for a malformed request.
 uint8_t RequestFault(const Bytes& request, bool addressesWrap) {
   switch (request[0]) {
+    case 0x01:
+    case 0x02:
+      if (request.size() != 5) return kIllegalDataValue;
+      return BlockFault(request, kMaxBitReadQuantity, addressesWrap);
     case 0x03:
     case 0x04:
       if (request.size() != 5) return kIllegalDataValue;
       return BlockFault(request, kMaxReadQuantity, addressesWrap);
+    case 0x05:
+      if (request.size() != 5) return kIllegalDataValue;
+      return Word(request, 3) == kCoilOn || Word(request, 3) == kCoilOff ? 0 : kIllegalDataValue;
     case 0x06:
       return request.size() == 5 ? 0 : kIllegalDataValue;
+    case 0x0F:
+      if (request.size() < 6 || request.size() != 6u + request[5]) return kIllegalDataValue;
+      // Quantity first: a byte count is only judged against a quantity that is allowed.
+      if (Word(request, 3) < 1 || Word(request, 3) > kMaxBitWriteQuantity) return kIllegalDataValue;
+      if (request[5] != BitBytes(Word(request, 3))) return kIllegalDataValue;
+      return BlockFault(request, kMaxBitWriteQuantity, addressesWrap);
     case 0x10:
       if (request.size() < 6 || request.size() != 6u + request[5]) return kIllegalDataValue;
       if (request[5] != 2u * Word(request, 3)) return kIllegalDataValue;
@@ -99,16 +146,29 @@ Bytes AnswerPdu(const Bytes& request, RegisterMap& registers, const Reply& reply
     return ExceptionPdu(functionCode, code);
   }
   switch (functionCode) {
+    case 0x01:
+      return ReadBitsAnswer(request, registers.coils, reply);
+    case 0x02:
+      return ReadBitsAnswer(request, registers.discrete, reply);
     case 0x03:
       return ReadAnswer(request, registers.holding, reply);
     case 0x04:
       return ReadAnswer(request, registers.input, reply);
+    case 0x05:
+      registers.coils[Word(request, 1)] = Word(request, 3) == kCoilOn ? 1 : 0;
+      return request;
     case 0x06:
       registers.holding[Word(request, 1)] = Word(request, 3);
       return request;
+    case 0x0F:
+      return WriteCoilsAnswer(request, registers);
     default:
       return WriteMultipleAnswer(request, registers);
   }
+}
+
+bool IsWriteFunction(uint8_t functionCode) {
+  return functionCode == 0x05 || functionCode == 0x06 || functionCode == 0x0F || functionCode == 0x10;
 }
 
 bool FaultChangesAnswer(const Bytes& request, const RegisterMap& registers, const Reply& reply) {
@@ -121,7 +181,7 @@ bool FaultChangesAnswer(const Bytes& request, const RegisterMap& registers, cons
       return reply.exceptionCode != earned;
     case Misbehaviour::BadByteCount:
       if (reply.exceptionCode != 0) return reply.exceptionCode != earned;
-      return earned == 0 && (request[0] == 0x03 || request[0] == 0x04);
+      return earned == 0 && IsReadFunction(request[0]);
     default:
       return true;
   }

@@ -17,7 +17,7 @@ enum class Misbehaviour {
   Silent,              // no answer at all
   Exception,           // an exception answer carrying Reply::exceptionCode (any kind with a code does)
   BadCrc,              // RTU: the CRC's high byte inverted
-  BadByteCount,        // read: byte count two less than asked, frame otherwise consistent
+  BadByteCount,        // read: byte count two (bit reads: one) less than asked, frame otherwise consistent
   OneByteShort,        // RTU: last byte not sent; TCP: PDU one byte shorter, MBAP length to match
   OneByteExtra,        // RTU: one byte after the CRC; TCP: one more PDU byte, MBAP length to match
   TruncatedFrame,      // TCP: the MBAP length announces the whole PDU, its last byte never comes
@@ -48,10 +48,14 @@ inline constexpr uint8_t kIllegalDataAddress = 0x02;
 inline constexpr uint8_t kIllegalDataValue = 0x03;
 inline constexpr uint8_t kGatewayTargetFailed = 0x0B;
 
-// Holding and input registers over the whole 16-bit address range.
+// The four tables of one unit over the whole 16-bit address range. Coils and discrete inputs hold 0 or
+// 1 each, kept in the same word-sized tables as the registers so that files and commands treat all four
+// alike.
 struct RegisterMap {
   std::vector<uint16_t> holding = std::vector<uint16_t>(65536);
   std::vector<uint16_t> input = std::vector<uint16_t>(65536);
+  std::vector<uint16_t> coils = std::vector<uint16_t>(65536);
+  std::vector<uint16_t> discrete = std::vector<uint16_t>(65536);
   // A block running past 65535 goes on at 0 instead of getting exception 2, as some devices do; the
   // master's tests use it to see a table whose addresses wrap.
   bool addressesWrap = false;
@@ -60,14 +64,17 @@ struct RegisterMap {
 // CRC-16/MODBUS, low byte first when framed.
 uint16_t SlaveCrc16(const uint8_t* bytes, size_t count);
 
+// Whether a request with this function code changes the map (05, 06, 15, 16): carried out on a broadcast.
+bool IsWriteFunction(uint8_t functionCode);
+
 // The answer PDU to a request PDU, checked in the standard's order: function code (exception 1),
-// quantity and length (3), address range (2). Writes are applied to the map unless the answer is an
-// exception.
+// quantity, value and length (3), address range (2). Writes are applied to the map unless the answer is
+// an exception.
 Bytes AnswerPdu(const Bytes& request, RegisterMap& registers, const Reply& reply);
 
 // Whether the reply makes the answer to request differ from the correct one in its bytes or its timing.
 // A mode that concerns some answers only leaves the others as they are: bytecount changes the data of a
-// read, exception=CODE nothing where the request earns CODE anyway.
+// read (01 to 04), exception=CODE nothing where the request earns CODE anyway.
 bool FaultChangesAnswer(const Bytes& request, const RegisterMap& registers, const Reply& reply);
 
 // Address byte + PDU + CRC, with the reply's RTU faults applied.

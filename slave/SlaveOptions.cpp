@@ -47,6 +47,56 @@ std::string UsableBaudRates() {
 
 constexpr int64_t kMaxGapMs = 1000;
 
+// "1,2,17" or "any".
+bool ParseUnits(const std::string& text, SlaveOptions& options, std::string& error) {
+  options.unitIds.clear();
+  if (text == "any") {
+    options.unitIds.push_back(ServerSettings::kAnyUnit);
+    return true;
+  }
+  for (size_t begin = 0; begin <= text.size();) {
+    const size_t comma = std::min(text.find(',', begin), text.size());
+    int64_t unit = 0;
+    if (!ParseNumber(text.substr(begin, comma - begin), 1, 247, unit)) return false;
+    if (std::find(options.unitIds.begin(), options.unitIds.end(), unit) != options.unitIds.end()) {
+      error = "unit " + std::to_string(unit) + " is listed twice";
+      return false;
+    }
+    options.unitIds.push_back(static_cast<int>(unit));
+    begin = comma + 1;
+  }
+  return true;
+}
+
+// Gives each file of --load or --save its unit and refuses a unit not served and a table named twice,
+// where which file was meant would not be known.
+bool CheckTableFiles(const char* option, std::vector<TableFile>& files, const std::vector<int>& unitIds,
+                     std::string& error) {
+  const bool anyUnit = unitIds.front() == ServerSettings::kAnyUnit;
+  std::set<std::pair<int, Table>> named;
+  std::set<std::string> paths;
+  for (TableFile& file : files) {
+    const std::string given = ReferenceText(file.where);
+    if (file.where.unit == kFirstUnit) file.where.unit = unitIds.front();
+    if (anyUnit) file.where.unit = ServerSettings::kAnyUnit;
+    if (!anyUnit && std::find(unitIds.begin(), unitIds.end(), file.where.unit) == unitIds.end()) {
+      error = std::string(option) + " " + given + "=" + file.path + ": unit " + std::to_string(file.where.unit) +
+              " is not one of --unit";
+      return false;
+    }
+    if (!named.insert({file.where.unit, file.where.table}).second) {
+      error = std::string(option) + " names the table " + given + " twice";
+      return false;
+    }
+    // Two tables saved into one file would leave only the one written last.
+    if (std::string(option) == "--save" && !paths.insert(file.path).second) {
+      error = "--save names the file " + file.path + " twice";
+      return false;
+    }
+  }
+  return true;
+}
+
 using ValueReader = std::function<bool(const std::string& value, SlaveOptions& options, std::string& error)>;
 
 // Each option that takes a value, with what it does to the options; false with error when the value is bad.
@@ -75,19 +125,17 @@ const std::map<std::string, ValueReader>& ValueOptions() {
       {"--gap-ms", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseNumber(v, 1, kMaxGapMs, o.gapMs); }},
       {"--stop-bits", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseNumber(v, 1, 2, o.stopBits); }},
       {"--listen", [](const std::string& v, SlaveOptions& o, std::string&) { return ParseListen(v, o); }},
-      {"--unit",
-       [](const std::string& v, SlaveOptions& o, std::string&) {
-         int64_t unit = 0;
-         if (v == "any") {
-           o.unitId = ServerSettings::kAnyUnit;
-           return true;
-         }
-         if (!ParseNumber(v, 1, 247, unit)) return false;
-         o.unitId = static_cast<int>(unit);
-         return true;
+      {"--unit", [](const std::string& v, SlaveOptions& o, std::string& error) { return ParseUnits(v, o, error); }},
+      {"--load",
+       [](const std::string& v, SlaveOptions& o, std::string& error) {
+         o.loads.emplace_back();
+         return ParseTableFile(v, o.loads.back(), error);
        }},
-      {"--load", [](const std::string& v, SlaveOptions& o, std::string&) { o.loadPath = v; return !v.empty(); }},
-      {"--save", [](const std::string& v, SlaveOptions& o, std::string&) { o.savePath = v; return !v.empty(); }},
+      {"--save",
+       [](const std::string& v, SlaveOptions& o, std::string& error) {
+         o.saves.emplace_back();
+         return ParseTableFile(v, o.saves.back(), error);
+       }},
       {"--fault",
        [](const std::string& v, SlaveOptions& o, std::string& error) {
          o.faultText = v;
@@ -105,9 +153,9 @@ const std::map<std::string, const char*> kExpected = {
     {"--gap-ms", "milliseconds from 1 to 1000"},
     {"--stop-bits", "1 or 2"},
     {"--listen", "an IPv4 address and a port, as in 127.0.0.1:1502"},
-    {"--unit", "a slave id from 1 to 247, or any"},
-    {"--load", "a file name"},
-    {"--save", "a file name"},
+    {"--unit", "a slave id from 1 to 247, or any; several as in 1,2,17"},
+    {"--load", "[UNIT:][TABLE=]FILE, as in plant.csv or 2:co=coils.csv"},
+    {"--save", "[UNIT:][TABLE=]FILE, as in plant.csv or 2:co=coils.csv"},
     {"--fault", "MODE or MODE:N, see --help"},
 };
 
@@ -122,6 +170,11 @@ bool CheckCombination(const SlaveOptions& options, bool lineSettingsGiven, std::
     error = "nothing to serve: give --pty, --port DEVICE or --listen ADDRESS:PORT";
   }
   return error.empty();
+}
+
+bool CheckFiles(SlaveOptions& options, std::string& error) {
+  return CheckTableFiles("--load", options.loads, options.unitIds, error) &&
+         CheckTableFiles("--save", options.saves, options.unitIds, error);
 }
 
 }  // namespace
@@ -164,7 +217,8 @@ bool ParseSlaveOptions(const std::vector<std::string>& arguments, SlaveOptions& 
       error = "unknown option '" + name + "'";
       return false;
     }
-    if (!once(name)) return false;
+    // One --load and one --save per table, which CheckFiles sees to.
+    if (name != "--load" && name != "--save" && !once(name)) return false;
     if (!inline_value) {
       if (i + 1 == arguments.size()) {
         error = name + " needs a value: " + kExpected.at(name);
@@ -180,7 +234,7 @@ bool ParseSlaveOptions(const std::vector<std::string>& arguments, SlaveOptions& 
     lineSettingsGiven = lineSettingsGiven || name == "--baud" || name == "--parity" || name == "--data-bits" ||
                         name == "--stop-bits" || name == "--gap-ms";
   }
-  return CheckCombination(options, lineSettingsGiven, error);
+  return CheckCombination(options, lineSettingsGiven, error) && CheckFiles(options, error);
 }
 
 int RtuGapMs(const SlaveOptions& options) {
@@ -204,13 +258,20 @@ std::string SlaveHelpText() {
              "  varnetik-slave --listen ADDRESS:PORT [OPTION]...\n"
              "\n"
              "DESCRIPTION\n"
-             "  Answers Modbus RTU on a serial line and/or Modbus TCP from one register map of 65536 holding\n"
-             "  and 65536 input registers. Function codes 03 (read holding registers), 04 (read input\n"
-             "  registers), 06 (write one register) and 16 (write registers) are served; any other function\n"
-             "  code gets exception 01, a block past address 65535 exception 02, a quantity outside the\n"
-             "  standard's limits (reads 1 to 125, writes 1 to 123) or a malformed request exception 03.\n"
+             "  Answers Modbus RTU on a serial line and/or Modbus TCP for one or several units, each with a\n"
+             "  map of its own: 65536 coils, 65536 discrete inputs, 65536 input registers and 65536 holding\n"
+             "  registers. Function codes 01 (read coils), 02 (read discrete inputs), 03 (read holding\n"
+             "  registers), 04 (read input registers), 05 (write one coil), 06 (write one register), 15\n"
+             "  (write coils) and 16 (write registers) are served; any other function code gets exception\n"
+             "  01, a block past address 65535 exception 02, and exception 03 goes to a quantity outside\n"
+             "  the standard's limits (register reads 1 to 125, register writes 1 to 123, bit reads 1 to\n"
+             "  2000, coil writes 1 to 1968), a byte count that does not fit the quantity, an 05 value\n"
+             "  other than FF00 (on) or 0000 (off), or a malformed request. Bits are packed eight to a\n"
+             "  byte, the first in the lowest bit. A broadcast (RTU address 0) write is carried out in\n"
+             "  every unit's map and answered by none.\n"
              "  Input register 0 counts the seconds since the start, input register 1 ramps from 0 to 99\n"
-             "  in steps of 100 ms, so that a reading shows life.\n"
+             "  in steps of 100 ms, so that a reading shows life; in every unit, whatever --load or set\n"
+             "  put into these two.\n"
              "\n"
              "  To try the Varnetik window without hardware, start 'varnetik-slave --pty', type the path it\n"
              "  prints into \"RTU Port\", press \"Verbinden\", then \"Lesen\".\n"
@@ -219,7 +280,7 @@ std::string SlaveHelpText() {
              "  n-th connection), RX or TX, the bytes in hexadecimal and the fault applied, if any. A late\n"
              "  or split answer is stamped when its first byte is sent. A closed connection, and on stop\n"
              "  every open link, is printed with its counts of requests, answers, exceptions and faults\n"
-             "  applied; --load and --save say how many registers they read and wrote.\n"
+             "  applied; --load and --save say how many entries they read and wrote.\n"
              "\n"
              "OPTIONS\n"
              "  --pty                a new pseudo-terminal as the serial line; the first line printed is\n"
@@ -240,40 +301,62 @@ std::string SlaveHelpText() {
              "                       Modbus TCP on this IPv4 address and port, e.g. 127.0.0.1:1502, for\n"
              "                       several clients at once; port 0 takes a free one. The line\n"
              "                       'listening on ADDRESS:PORT' tells which\n"
-             "  --unit N|any         the slave id answered, 1 to 247, default 1. On RTU requests for other\n"
-             "                       ids are ignored, as on a real bus; on TCP they get exception 0B\n"
-             "                       (units 0 and 255, which many masters send, are answered as this\n"
-             "                       device). 'any' answers every id\n"
-             "  --load FILE          holding registers from a CSV file as the Varnetik window saves a\n"
-             "                       table (\"Adresse;Adresse dez.;Hex;Dezimal\"); others start at 0. A\n"
-             "                       byte-order mark and a blank last line are fine; a directory, an\n"
-             "                       empty file or a row whose columns disagree is refused\n"
-             "  --save FILE          on exit, the holding registers that are not 0 into FILE, in the\n"
-             "                       same format. Checked at the start without touching FILE (it may be\n"
-             "                       the --load file); if the save fails at exit all the same, the\n"
-             "                       registers go to FILE.unsaved, or to that name in the temporary\n"
-             "                       folder, and the slave says where\n"
+             "  --unit N[,N]...|any  the slave ids answered, 1 to 247, default 1, e.g. 1,2,17 for three\n"
+             "                       devices on one line or port, each with its own map. On RTU requests\n"
+             "                       for an id not listed are ignored, as on a real bus; on TCP they get\n"
+             "                       exception 0B (gateway target device failed to respond), and units 0\n"
+             "                       and 255, which many masters send, address the first unit listed.\n"
+             "                       'any' answers every id from one map\n"
+             "  --load [UNIT:][TABLE=]FILE\n"
+             "                       a table from a CSV file as the Varnetik window saves a table\n"
+             "                       (\"Adresse;Adresse dez.;Hex;Dezimal\"); the rest starts at 0. TABLE is\n"
+             "                       hr (holding registers, the default), ir (input registers), co (coils)\n"
+             "                       or di (discrete inputs), whose values are 0 and 1; UNIT is one of\n"
+             "                       --unit, default the first. A byte-order mark and a blank last line\n"
+             "                       are fine; a directory, an empty file or a row whose columns disagree\n"
+             "                       is refused. Once per table, e.g. --load plant.csv --load 2:co=c.csv\n"
+             "  --save [UNIT:][TABLE=]FILE\n"
+             "                       on exit, the entries of that table that are not 0 into FILE, in the\n"
+             "                       same format; once per table, each into a file of its own. Checked\n"
+             "                       at the start without touching FILE (it may be the --load file); if\n"
+             "                       the save fails at exit all the same, the table goes to\n"
+             "                       FILE.unsaved, or to that name in the temporary folder, and the slave\n"
+             "                       says where\n"
              "  --fault MODE[:N]     answer with this fault from the start; with :N only the next N\n"
              "                       answers it changes, then correctly again\n"
              "  --quiet              no line per request, answer or connection; the --load, --save and\n"
              "                       stop lines still come\n"
              "  --help               this text\n"
              "  --version            the version\n"
-             "  Options with a value also take the form --option=value; each option at most once.\n"
+             "  Options with a value also take the form --option=value; each option at most once, but\n"
+             "  --load and --save once per table.\n"
              "\n"
              "FAULT MODES\n") +
          FaultModeHelp() +
-         "  A mode meant for one link leaves the other link's answers correct, and N counts only the\n"
-         "  answers the mode changed (bytecount leaves a write's or an exception's answer alone). The\n"
-         "  pieces of a split answer never mix with another answer's bytes; a late one may be\n"
-         "  overtaken. A write (06, 16) is carried out under every mode but silent, close, reset and\n"
-         "  exception, which leave the registers as they were.\n"
+         "  The modes apply to every function code and every unit alike. A mode meant for one link\n"
+         "  leaves the other link's answers correct, and N counts only the answers the mode changed.\n"
+         "  bytecount has no meaning for a write's or an exception's answer and leaves it alone; in\n"
+         "  the answer to a bit read (01, 02) the byte count is one lower, not two. The pieces of a\n"
+         "  split answer never mix with another answer's bytes; a late one may be overtaken. A write\n"
+         "  (05, 06, 15, 16) is carried out under every mode but silent, close, reset and exception,\n"
+         "  which leave the map as it was. A request to a unit not served gets no fault: on RTU it is\n"
+         "  ignored, on TCP it gets exception 0B.\n"
          "\n"
          "COMMANDS\n"
-         "  Lines on standard input change the fault while the slave runs:\n"
+         "  Lines on standard input while the slave runs; a value set shows in the next answer:\n"
+         "  get [UNIT:]TABLE ADDR [COUNT]\n"
+         "                       prints COUNT (1 to 2000, default 1) values from ADDR on, as in\n"
+         "                       'get 2:co 0 8' -> '2:co 0 = 1 0 0 1 0 0 0 0'\n"
+         "  set [UNIT:]TABLE ADDR VALUE...\n"
+         "                       sets the values from ADDR on (0 or 1 in co and di) and prints them\n"
+         "                       as get does, after 'set '\n"
+         "  stats                the counts of requests, answers, exceptions and faults applied of\n"
+         "                       every open link and of the whole run, one line each\n"
          "  fault MODE[:N]       from now on, as --fault; 'fault none' ends any fault\n"
          "  fault                lists the modes\n"
-         "  Blanks before and after a command do not matter.\n"
+         "  TABLE and UNIT as for --load; ADDR and VALUE decimal, or hexadecimal after 0x. Blanks\n"
+         "  before, after and between the words do not matter; a command that cannot be carried out\n"
+         "  says why on standard error and changes nothing.\n"
          "\n"
          "EXIT STATUS\n"
          "  0  stopped by Ctrl+C (SIGINT) or SIGTERM, on Windows by Ctrl+C, Ctrl+Break or closing\n"
@@ -285,7 +368,8 @@ std::string SlaveHelpText() {
          "EXAMPLES\n"
          "  varnetik-slave --pty\n"
          "  varnetik-slave --port /dev/ttyUSB0 --baud 19200 --parity E --unit 5 --load plant.csv\n"
-         "  varnetik-slave --listen 127.0.0.1:1502 --fault late=1500:3\n";
+         "  varnetik-slave --listen 127.0.0.1:1502 --fault late=1500:3\n"
+         "  varnetik-slave --listen 127.0.0.1:1502 --unit 1,2 --load 2:co=coils.csv --save 2:co=coils.csv\n";
 }
 
 }  // namespace varnetik::slave

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "slave/FaultPlan.h"
+#include "slave/TableReference.h"
 
 namespace varnetik::slave {
 
@@ -20,9 +21,11 @@ struct SlaveOptions {
   int64_t stopBits = 1;
   std::string listenHost;  // empty: no TCP
   uint16_t listenPort = 0;
-  int unitId = 1;  // ServerSettings::kAnyUnit for "any"
-  std::string loadPath;
-  std::string savePath;
+  // The units answered, the first one first; {ServerSettings::kAnyUnit} for "any".
+  std::vector<int> unitIds = {1};
+  // The files of --load and --save, each with its unit (kFirstUnit already replaced by the first unit).
+  std::vector<TableFile> loads;
+  std::vector<TableFile> saves;
   std::string faultText = "none";
   FaultSetting fault;
   bool quiet = false;

@@ -10,6 +10,8 @@
 #include "slave/ProgramInput.h"
 #include "slave/PseudoTerminal.h"
 #include "slave/RegisterCsv.h"
+#include "slave/RegisterTables.h"
+#include "slave/SlaveCommands.h"
 #include "slave/SlaveEndpoints.h"
 #include "slave/SlaveLog.h"
 #include "slave/SlaveServer.h"
@@ -19,32 +21,6 @@ namespace varnetik::slave {
 namespace {
 
 void Fail(const std::string& message) { std::fprintf(stderr, "varnetik-slave: %s\n", message.c_str()); }
-
-// A line typed on standard input; only "fault MODE[:N]" is known, and "fault" alone lists the modes.
-void ExecuteCommand(SlaveServer& server, const std::string& typed) {
-  const size_t first = typed.find_first_not_of(" \t");
-  if (first == std::string::npos) return;
-  const std::string line = typed.substr(first, typed.find_last_not_of(" \t") + 1 - first);
-  if (line == "fault") {
-    std::printf("fault modes, as in 'fault MODE' or 'fault MODE:N':\n%s", FaultModeHelp());
-    std::fflush(stdout);
-    return;
-  }
-  if (line.rfind("fault", 0) != 0 || (line[5] != ' ' && line[5] != '\t')) {
-    Fail("unknown command '" + line + "'; the command is: fault MODE[:N], or fault alone for the modes");
-    return;
-  }
-  const std::string text = line.substr(line.find_first_not_of(" \t", 5));
-  FaultSetting setting;
-  std::string error;
-  if (!ParseFault(text, setting, error)) {
-    Fail(error);
-    return;
-  }
-  server.Faults().Set(setting);
-  std::printf("fault %s\n", text.c_str());
-  std::fflush(stdout);
-}
 
 // What is open while the slave runs, closed again in any case.
 struct Endpoints {
@@ -93,15 +69,27 @@ bool OpenEndpoints(const SlaveOptions& options, Endpoints& endpoints, SlaveServe
   return true;
 }
 
+// "unit 5", "units 1,2,17", "unit any".
+std::string UnitsText(const std::vector<int>& unitIds) {
+  if (unitIds.front() == ServerSettings::kAnyUnit) return "unit any";
+  std::string list;
+  for (int unit : unitIds) list += (list.empty() ? "" : ",") + std::to_string(unit);
+  return (unitIds.size() == 1 ? "unit " : "units ") + list;
+}
+
 void PrintSettings(const SlaveOptions& options) {
-  const std::string unit = options.unitId == ServerSettings::kAnyUnit ? "any" : std::to_string(options.unitId);
+  const std::string units = UnitsText(options.unitIds);
   if (options.pty || !options.port.empty()) {
-    std::printf("RTU %s %lld %lld%c%lld, unit %s, gap %d ms\n", options.pty ? "pseudo-terminal" : options.port.c_str(),
+    std::printf("RTU %s %lld %lld%c%lld, %s, gap %d ms\n", options.pty ? "pseudo-terminal" : options.port.c_str(),
                 static_cast<long long>(options.baudRate), static_cast<long long>(options.dataBits), options.parity,
-                static_cast<long long>(options.stopBits), unit.c_str(), RtuGapMs(options));
+                static_cast<long long>(options.stopBits), units.c_str(), RtuGapMs(options));
   }
   if (!options.listenHost.empty()) {
-    std::printf("TCP unit %s (0 and 255 answered as well)\n", unit.c_str());
+    if (options.unitIds.size() == 1) {
+      std::printf("TCP %s (0 and 255 answered as well)\n", units.c_str());
+    } else {
+      std::printf("TCP %s (0 and 255 answered as unit %d)\n", units.c_str(), options.unitIds.front());
+    }
   }
   std::printf("fault %s\n", options.faultText.c_str());
   std::fflush(stdout);
@@ -114,20 +102,34 @@ void LogStop(SlaveLog& log, const SlaveServer& server) {
                        std::to_string(server.ConnectionsAccepted()) + " TCP connections");
 }
 
-// False after a message when the registers could not go where --save says; they then go to a copy.
-bool Save(const std::string& path, SlaveLog& log, const SlaveServer& server) {
-  const std::vector<uint16_t>& holding = server.Registers().holding;
+// The map a file of --load or --save belongs to; its unit is one the server stands for.
+RegisterMap& MapOf(SlaveServer& server, const TableFile& file) {
+  if (file.where.unit == ServerSettings::kAnyUnit) return server.Registers();
+  return *server.Registers(file.where.unit);
+}
+
+// " of unit 2" where several units are served, so that the log tells which map a file went to or came
+// from; nothing for a single unit, whose lines read as before.
+std::string WhoseText(const SlaveOptions& options, const TableFile& file) {
+  if (options.unitIds.size() == 1) return "";
+  return " of unit " + std::to_string(file.where.unit);
+}
+
+// False after a message when the table could not go where --save says; it then goes to a copy.
+bool Save(const SlaveOptions& options, const TableFile& file, SlaveLog& log, SlaveServer& server) {
+  const std::vector<uint16_t>& values = TableValues(MapOf(server, file), file.where.table);
+  const std::string entries = TableEntries(file.where.table);
   std::string error;
-  if (SaveRegisterCsv(path, holding, error)) {
+  if (SaveRegisterCsv(file.path, values, error)) {
     size_t rows = 0;
-    RegisterCsvText(holding, rows);
-    log.Event("--save", "saved " + std::to_string(rows) + " registers to " + path);
+    RegisterCsvText(values, rows);
+    log.Event("--save", "saved " + std::to_string(rows) + " " + entries + WhoseText(options, file) + " to " + file.path);
     return true;
   }
   std::string copyError;
-  const std::string copy = SaveRegisterCsvCopy(path, holding, copyError);
+  const std::string copy = SaveRegisterCsvCopy(file.path, values, copyError);
   Fail("--save " + error + (copy.empty() ? "; no copy could be written either: " + copyError
-                                         : "; the registers were written to " + copy + " instead"));
+                                         : "; the " + entries + " were written to " + copy + " instead"));
   return false;
 }
 
@@ -136,7 +138,8 @@ bool Save(const std::string& path, SlaveLog& log, const SlaveServer& server) {
 int RunSlave(const SlaveOptions& options) {
   SlaveLog log(stdout);
   ServerSettings settings;
-  settings.unitId = options.unitId;
+  settings.unitId = options.unitIds.front();
+  settings.moreUnitIds.assign(options.unitIds.begin() + 1, options.unitIds.end());
   settings.liveInputs = true;
   settings.rtuGapMs = RtuGapMs(options);
   SlaveServer server(settings, options.quiet ? nullptr : &log);
@@ -146,31 +149,39 @@ int RunSlave(const SlaveOptions& options) {
     Fail(error);
     return 1;
   }
-  size_t loaded = 0;
-  if (!options.loadPath.empty() && !LoadRegisterCsv(options.loadPath, server.Registers().holding, loaded, error)) {
-    Fail("--load " + error);
-    return 1;
+  std::vector<std::string> loadedLines;
+  for (const TableFile& file : options.loads) {
+    size_t loaded = 0;
+    const Table table = file.where.table;
+    if (!LoadRegisterCsv(file.path, TableValues(MapOf(server, file), table), loaded, error, TableMaxValue(table))) {
+      Fail("--load " + error);
+      return 1;
+    }
+    loadedLines.push_back("loaded " + std::to_string(loaded) + " " + TableEntries(table) + WhoseText(options, file) +
+                          " from " + file.path);
   }
   // Refused now rather than after a session whose writes would then be lost.
-  if (!options.savePath.empty() && !CheckSavePath(options.savePath, error)) {
-    Fail("--save " + error);
-    return 1;
+  for (const TableFile& file : options.saves) {
+    if (!CheckSavePath(file.path, error)) {
+      Fail("--save " + error);
+      return 1;
+    }
   }
   int status = 0;
   {
     Endpoints endpoints;
     if (!OpenEndpoints(options, endpoints, server)) return 1;
     if (!options.quiet) PrintSettings(options);
-    if (!options.loadPath.empty()) {
-      log.Event("--load", "loaded " + std::to_string(loaded) + " registers from " + options.loadPath);
-    }
+    for (const std::string& line : loadedLines) log.Event("--load", line);
     if (!server.Run()) {
       Fail("serial line: " + server.Failure());
       status = 1;
     }
     LogStop(log, server);
   }
-  if (!options.savePath.empty() && !Save(options.savePath, log, server)) status = 1;
+  for (const TableFile& file : options.saves) {
+    if (!Save(options, file, log, server)) status = 1;
+  }
   return status;
 }
 

@@ -20,10 +20,14 @@ size_t WholeRequestAt(const uint8_t* bytes, size_t size) {
 int64_t RtuRequestLength(const uint8_t* bytes, size_t size) {
   if (size < 2) return 0;
   switch (bytes[1]) {
+    case 0x01:
+    case 0x02:
     case 0x03:
     case 0x04:
+    case 0x05:
     case 0x06:
       return 8;
+    case 0x0F:
     case 0x10:
       return size < 7 ? 0 : 9 + bytes[6];
     default:

@@ -11,7 +11,7 @@
 
 namespace varnetik::slave {
 
-// The longest RTU request a length can be read from: FC16 with a byte count of 255.
+// The longest RTU request a length can be read from: FC15 or FC16 with a byte count of 255.
 inline constexpr size_t kLongestRtuRequest = 9 + 255;
 
 // The length of the RTU request at the front of buffer; 0 while too few bytes are there to tell, -1 for

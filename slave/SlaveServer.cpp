@@ -50,8 +50,19 @@ std::string CountsText(const TrafficCounts& counts) {
 
 SlaveServer::SlaveServer(const ServerSettings& settings, SlaveObserver* observer)
     : settings_(settings), observer_(observer), startMs_(NowMs()) {
-  registers_.addressesWrap = settings.addressesWrap;
+  units_.resize(1 + (settings.unitId == ServerSettings::kAnyUnit ? 0 : settings.moreUnitIds.size()));
+  units_[0].id = settings.unitId;
+  for (size_t k = 1; k < units_.size(); ++k) units_[k].id = settings.moreUnitIds[k - 1];
+  for (Unit& unit : units_) unit.registers.addressesWrap = settings.addressesWrap;
   serial_.name = "RTU";
+}
+
+RegisterMap* SlaveServer::Registers(int unitId) {
+  if (units_.front().id == ServerSettings::kAnyUnit) return &units_.front().registers;
+  for (Unit& unit : units_) {
+    if (unit.id == unitId) return &unit.registers;
+  }
+  return nullptr;
 }
 
 SlaveServer::~SlaveServer() {
@@ -254,23 +265,26 @@ void SlaveServer::AnswerRtu(const Bytes& frame) {
   const Bytes pdu(frame.begin() + 1, frame.end() - 2);
   // Address 0 is a broadcast: writes are carried out by every slave and answered by none.
   const bool broadcast = address == 0;
-  const bool write = pdu[0] == 0x06 || pdu[0] == 0x10;
+  const bool write = IsWriteFunction(pdu[0]);
+  RegisterMap* registers = broadcast ? nullptr : Registers(address);
   std::string note;
   if (broadcast) note = write ? "broadcast: carried out, not answered" : "broadcast read: ignored";
-  if (!broadcast && !UnitIsOurs(address)) note = "unit " + std::to_string(address) + " is not ours: ignored";
+  if (!broadcast && registers == nullptr) note = "unit " + std::to_string(address) + " is not ours: ignored";
   ++serial_.counts.requests;
   ++total_.requests;
   if (observer_ != nullptr) observer_->Received(serial_.name, frame, note);
-  if (broadcast && write) AnswerPduFor(pdu, {});
+  if (broadcast && write) {
+    for (Unit& unit : units_) AnswerPduFor(unit.registers, pdu, {});
+  }
   if (!note.empty()) return;
 
   std::string fault;
   bool applied = false;
   bool usedUp = false;
-  const Reply reply = NextReply(LinkKind::Rtu, pdu, fault, applied, usedUp);
+  const Reply reply = NextReply(LinkKind::Rtu, *registers, pdu, fault, applied, usedUp);
   Bytes answer;
   if (reply.kind != M::Silent && reply.kind != M::Close && reply.kind != M::Reset) {
-    answer = FrameRtuAnswer(address, AnswerPduFor(pdu, reply), reply);
+    answer = FrameRtuAnswer(address, AnswerPduFor(*registers, pdu, reply), reply);
   }
   if (IsExceptionAnswer(answer, 1)) {
     ++serial_.counts.exceptions;
@@ -307,9 +321,11 @@ void SlaveServer::SplitTcpRequests(Endpoint& connection) {
 void SlaveServer::AnswerTcp(Endpoint& connection, const Bytes& frame) {
   const MbapHeader header = ReadMbapHeader(frame);
   const Bytes pdu(frame.begin() + kMbapHeaderSize, frame.end());
-  // 0 and 255 address the server itself, as most TCP masters send by default and a gateway would use;
-  // another unit is one it cannot reach.
-  const bool ours = UnitIsOurs(header.unitId) || header.unitId == 0xFF || header.unitId == 0;
+  // 0 and 255 address the server itself, as most TCP masters send by default and a gateway would use:
+  // the first unit. Another unit is one it cannot reach.
+  RegisterMap* registers =
+      header.unitId == 0xFF || header.unitId == 0 ? &units_.front().registers : Registers(header.unitId);
+  const bool ours = registers != nullptr;
   std::string note;
   if (header.protocolId != 0) note = "protocol id " + std::to_string(header.protocolId) + ": ignored";
   if (note.empty() && !ours) {
@@ -324,10 +340,12 @@ void SlaveServer::AnswerTcp(Endpoint& connection, const Bytes& frame) {
   bool applied = false;
   bool usedUp = false;
   const Reply reply =
-      ours ? NextReply(LinkKind::Tcp, pdu, fault, applied, usedUp) : Reply{M::Exception, kGatewayTargetFailed};
+      ours ? NextReply(LinkKind::Tcp, *registers, pdu, fault, applied, usedUp) : Reply{M::Exception, kGatewayTargetFailed};
   Bytes answer;
   if (reply.kind != M::Silent && reply.kind != M::Close && reply.kind != M::Reset) {
-    answer = FrameTcpAnswer(header.transactionId, header.unitId, AnswerPduFor(pdu, reply), reply);
+    // An unreached unit's answer is the gateway exception, which touches no map.
+    RegisterMap& answering = ours ? *registers : units_.front().registers;
+    answer = FrameTcpAnswer(header.transactionId, header.unitId, AnswerPduFor(answering, pdu, reply), reply);
   }
   if (IsExceptionAnswer(answer, kMbapHeaderSize)) {
     ++connection.counts.exceptions;
@@ -336,13 +354,13 @@ void SlaveServer::AnswerTcp(Endpoint& connection, const Bytes& frame) {
   Schedule(connection, reply, answer, fault, applied, usedUp);
 }
 
-Bytes SlaveServer::AnswerPduFor(const Bytes& request, const Reply& reply) {
-  if (settings_.liveInputs) RefreshLiveInputs(registers_, NowMs() - startMs_);
-  return AnswerPdu(request, registers_, reply);
+Bytes SlaveServer::AnswerPduFor(RegisterMap& registers, const Bytes& request, const Reply& reply) {
+  if (settings_.liveInputs) RefreshLiveInputs(registers, NowMs() - startMs_);
+  return AnswerPdu(request, registers, reply);
 }
 
-Reply SlaveServer::NextReply(LinkKind link, const Bytes& request, std::string& fault, bool& applied,
-                             bool& usedUp) {
+Reply SlaveServer::NextReply(LinkKind link, const RegisterMap& registers, const Bytes& request, std::string& fault,
+                             bool& applied, bool& usedUp) {
   if (!script_.empty()) {
     Reply reply = script_.front();
     script_.pop_front();
@@ -352,7 +370,7 @@ Reply SlaveServer::NextReply(LinkKind link, const Bytes& request, std::string& f
   }
   Reply reply = faults_.Next(link, fault);
   if (fault.empty()) return reply;
-  if (!FaultChangesAnswer(request, registers_, reply)) {
+  if (!FaultChangesAnswer(request, registers, reply)) {
     // A drawn "none" keeps its name, so that a random run can be followed in the log.
     if (!faults_.Current().random) fault.clear();
     return {};
@@ -542,10 +560,6 @@ void SlaveServer::FailSerial(const std::string& why) {
   failure_ = why;
   if (observer_ != nullptr) observer_->Event(serial_.name, why);
   running_ = false;
-}
-
-bool SlaveServer::UnitIsOurs(uint8_t unitId) const {
-  return settings_.unitId == ServerSettings::kAnyUnit || unitId == settings_.unitId;
 }
 
 }  // namespace varnetik::slave

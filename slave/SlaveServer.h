@@ -1,5 +1,5 @@
 // One Modbus slave serving a serial line (a device, or the master side of a pseudo-terminal) and any
-// number of Modbus TCP clients from one register map, in one thread: a poll loop over every descriptor,
+// number of Modbus TCP clients, with one register map per unit it stands for, in one thread: a poll loop over every descriptor,
 // with answers scheduled to the millisecond, so that a late or split answer never holds up the others.
 #pragma once
 
@@ -32,7 +32,10 @@ class SlaveObserver {
 
 struct ServerSettings {
   static constexpr int kAnyUnit = -1;
-  int unitId = 1;  // kAnyUnit answers every id
+  // The first unit, which TCP's units 0 and 255 address too; kAnyUnit answers every id from one map.
+  int unitId = 1;
+  // Further units on the same line or port, each with a map of its own (none with kAnyUnit).
+  std::vector<int> moreUnitIds;
   bool addressesWrap = false;
   bool liveInputs = false;
   // Silence that ends an RTU frame whose length its function code does not give, or a broken one.
@@ -67,8 +70,12 @@ class SlaveServer {
   // No more calls for fd, e.g. standard input at its end; safe from within a watch's callback.
   void Unwatch(Handle fd);
 
-  RegisterMap& Registers() { return registers_; }
-  const RegisterMap& Registers() const { return registers_; }
+  // The first unit's map.
+  RegisterMap& Registers() { return units_.front().registers; }
+  const RegisterMap& Registers() const { return units_.front().registers; }
+  // The map a request to unitId (1 to 247) is served from; nullptr for a unit the server does not stand
+  // for.
+  RegisterMap* Registers(int unitId);
   // The replies for the next requests, one each, on either link; they come before the fault plan.
   void Script(std::vector<Reply> replies);
   FaultPlan& Faults() { return faults_; }
@@ -127,11 +134,12 @@ class SlaveServer {
   void AnswerRtu(const Bytes& frame);
   void SplitTcpRequests(Endpoint& connection);
   void AnswerTcp(Endpoint& connection, const Bytes& frame);
-  Bytes AnswerPduFor(const Bytes& request, const Reply& reply);
+  Bytes AnswerPduFor(RegisterMap& registers, const Bytes& request, const Reply& reply);
   // The reply to request; fault names the fault put into it, applied tells that it changes the answer
   // and usedUp that it was the last of a MODE:N. A mode that would leave the answer as it is does not
   // count.
-  Reply NextReply(LinkKind link, const Bytes& request, std::string& fault, bool& applied, bool& usedUp);
+  Reply NextReply(LinkKind link, const RegisterMap& registers, const Bytes& request, std::string& fault,
+                  bool& applied, bool& usedUp);
   void Schedule(Endpoint& endpoint, const Reply& reply, const Bytes& bytes, const std::string& fault,
                 bool faultApplied, bool faultUsedUp);
   void Announce(const std::string& link, const Bytes& bytes, const std::string& fault, bool faultUsedUp);
@@ -146,12 +154,15 @@ class SlaveServer {
   const Endpoint* Find(uint64_t id) const;
   void CloseConnection(uint64_t id, bool reset, const std::string& why);
   void FailSerial(const std::string& why);
-  bool UnitIsOurs(uint8_t unitId) const;
 
   ServerSettings settings_;
   SlaveObserver* observer_;
   int64_t startMs_;
-  RegisterMap registers_;
+  struct Unit {
+    int id;
+    RegisterMap registers;
+  };
+  std::vector<Unit> units_;  // the first is the first unit listed
   std::deque<Reply> script_;
   FaultPlan faults_;
   struct WatchedFd {

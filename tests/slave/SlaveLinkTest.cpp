@@ -1,5 +1,6 @@
 // varnetik-slave as a libmodbus master meets it, over RTU on its --pty and over Modbus TCP: reads and
-// writes, every exception it answers, and every fault mode steered through its standard input.
+// writes of registers and bits, every exception it answers, and every fault mode steered through its
+// standard input.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <modbus.h>
@@ -119,6 +120,33 @@ TEST_P(SlaveLinkTest, InputRegistersShowLife) {
   EXPECT_EQ(later[2], 0);
 }
 
+// Coils written one and many at a time, the last ones ending at 65535, and discrete inputs set on the
+// slave's standard input, read back bit by bit as libmodbus unpacks them.
+TEST_P(SlaveLinkTest, CoilsAndDiscreteInputsWriteAndReadBack) {
+  SlaveOnLink on(GetParam());
+  modbus_t* master = on.master();
+  std::vector<uint8_t> bits(20);
+  for (size_t k = 0; k < bits.size(); ++k) bits[k] = (k * 5 + k / 3) % 3 == 0;
+  ASSERT_EQ(modbus_write_bits(master, 65516, 20, bits.data()), 20) << modbus_strerror(errno);
+  ASSERT_EQ(modbus_write_bit(master, 3, 1), 1) << modbus_strerror(errno);
+  ASSERT_EQ(modbus_write_bit(master, 4, 1), 1);
+  ASSERT_EQ(modbus_write_bit(master, 4, 0), 1);
+  ASSERT_TRUE(on.slave().Type("set di 7 1 1 0 1"));
+  ASSERT_EQ(on.slave().LineStartingWith("set di"), "set di 7 = 1 1 0 1");
+
+  uint8_t read[2000] = {};
+  ASSERT_EQ(modbus_read_bits(master, 65516, 20, read), 20) << modbus_strerror(errno);
+  EXPECT_EQ(std::vector<uint8_t>(read, read + 20), bits);
+  ASSERT_EQ(modbus_read_bits(master, 0, 2000, read), 2000) << modbus_strerror(errno);
+  EXPECT_EQ(std::vector<uint8_t>(read, read + 6), (std::vector<uint8_t>{0, 0, 0, 1, 0, 0}));
+  ASSERT_EQ(modbus_read_input_bits(master, 5, 7, read), 7) << modbus_strerror(errno);
+  EXPECT_EQ(std::vector<uint8_t>(read, read + 7), (std::vector<uint8_t>{0, 0, 1, 1, 0, 1, 0}));
+  // The registers are tables of their own.
+  uint16_t registers[5] = {};
+  ASSERT_EQ(modbus_read_registers(master, 0, 5, registers), 5);
+  EXPECT_EQ(std::vector<uint16_t>(registers, registers + 5), std::vector<uint16_t>(5, 0));
+}
+
 TEST(SlaveTcpTest, ServesSeveralMastersAtOnce) {
   SlaveOnLink on(Link::Tcp);
   std::vector<modbus_t*> masters;
@@ -161,8 +189,15 @@ TEST_P(SlaveExceptionTest, AnswersTheStandardsCode) {
   EXPECT_EQ(answer[header + 1], c.code);
 }
 
+// FC15 asking for 1969 coils, with the 247 bytes they would take.
+std::vector<uint8_t> WriteCoils1969() {
+  std::vector<uint8_t> pdu{0x0F, 0x00, 0x00, 0x07, 0xB1, 0xF7};
+  pdu.resize(pdu.size() + 0xF7, 0xFF);
+  return pdu;
+}
+
 const ExceptionCase kExceptionCases[] = {
-    {"ReadCoilsUnknown", {0x01, 0x00, 0x00, 0x00, 0x08}, 1},
+    {"ReadExceptionStatusUnknown", {0x07}, 1},
     {"ReadDeviceIdUnknown", {0x2B, 0x0E, 0x01, 0x00}, 1},
     {"ReadPastLastAddress", {0x03, 0xFF, 0xFF, 0x00, 0x02}, 2},
     {"ReadInputPastLastAddress", {0x04, 0xFF, 0x90, 0x00, 0x7D}, 2},
@@ -172,6 +207,17 @@ const ExceptionCase kExceptionCases[] = {
     {"QuantityJudgedBeforeAddress", {0x03, 0xFF, 0xFF, 0x00, 0x7E}, 3},
     {"WriteManyNone", {0x10, 0x00, 0x00, 0x00, 0x00, 0x00}, 3},
     {"WriteManyByteCountNotTwiceQuantity", {0x10, 0x00, 0x00, 0x00, 0x02, 0x03, 0x00, 0x01, 0x00}, 3},
+    {"ReadCoilsNone", {0x01, 0x00, 0x00, 0x00, 0x00}, 3},
+    {"ReadCoils2001", {0x01, 0x00, 0x00, 0x07, 0xD1}, 3},
+    {"ReadDiscreteInputs2001", {0x02, 0x00, 0x00, 0x07, 0xD1}, 3},
+    {"ReadCoilsPastLastAddress", {0x01, 0xFF, 0xF0, 0x00, 0x11}, 2},
+    {"ReadDiscreteInputsPastLastAddress", {0x02, 0xFF, 0xFF, 0x00, 0x02}, 2},
+    {"WriteCoilValueNeitherOnNorOff", {0x05, 0x00, 0x01, 0x00, 0xFF}, 3},
+    {"WriteCoilValueOne", {0x05, 0x00, 0x01, 0x00, 0x01}, 3},
+    {"WriteCoilsNone", {0x0F, 0x00, 0x00, 0x00, 0x00, 0x00}, 3},
+    {"WriteCoils1969", WriteCoils1969(), 3},
+    {"WriteCoilsByteCountNotForQuantity", {0x0F, 0x00, 0x00, 0x00, 0x09, 0x01, 0xFF}, 3},
+    {"WriteCoilsPastLastAddress", {0x0F, 0xFF, 0xFF, 0x00, 0x02, 0x01, 0x03}, 2},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlaveExceptionTest,
@@ -259,6 +305,71 @@ const FaultCase kFaultCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlaveFaultTest, ::testing::ValuesIn(kFaultCases),
                          ByName);
+
+// The fault modes reach the answers to the bit function codes as they reach the others: a read of ten
+// coils or discrete inputs, or a write of ten coils, under the fault for one request; a write under a
+// mode that sends no answer or an exception is not carried out.
+struct BitFaultCase {
+  const char* name;
+  Link link;
+  const char* mode;
+  int functionCode;  // 0x01, 0x02 or 0x0F
+  int expectedErrno;  // 0: the request succeeds
+  bool written;       // FC15: the coils are set afterwards
+};
+void PrintTo(const BitFaultCase& c, std::ostream* os) { *os << c.name; }
+
+class SlaveBitFaultTest : public ::testing::TestWithParam<BitFaultCase> {};
+
+TEST_P(SlaveBitFaultTest, SeenByLibmodbus) {
+  const BitFaultCase& c = GetParam();
+  SlaveOnLink on(c.link);
+  ASSERT_TRUE(on.slave().Type("set co 0 1 0 1"));
+  ASSERT_TRUE(on.slave().Type("set di 0 0 1 1"));
+  ASSERT_TRUE(on.slave().Fault(std::string(c.mode) + ":1"));
+  uint8_t bits[10] = {};
+  const uint8_t ones[10] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+  errno = 0;
+  int rc = 0;
+  if (c.functionCode == 0x01) rc = modbus_read_bits(on.master(), 0, 10, bits);
+  if (c.functionCode == 0x02) rc = modbus_read_input_bits(on.master(), 0, 10, bits);
+  if (c.functionCode == 0x0F) rc = modbus_write_bits(on.master(), 0, 10, ones);
+  if (c.expectedErrno == 0) {
+    EXPECT_EQ(rc, 10) << modbus_strerror(errno);
+  } else {
+    EXPECT_EQ(rc, -1);
+    EXPECT_EQ(errno, c.expectedErrno) << modbus_strerror(errno);
+  }
+  if (c.expectedErrno == 0 && c.functionCode != 0x0F) {
+    const uint8_t expected = c.functionCode == 0x01 ? 1 : 0;
+    EXPECT_EQ(bits[0], expected);
+    EXPECT_EQ(bits[2], 1);
+  }
+
+  Pause(450);
+  modbus_flush(on.master());
+  if (c.link == Link::Tcp) on.Connect();
+  ASSERT_EQ(modbus_read_bits(on.master(), 0, 10, bits), 10) << modbus_strerror(errno);
+  const uint8_t written[10] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+  const uint8_t before[10] = {1, 0, 1, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(std::vector<uint8_t>(bits, bits + 10),
+            std::vector<uint8_t>(c.written ? written : before, (c.written ? written : before) + 10));
+}
+
+const BitFaultCase kBitFaultCases[] = {
+    {"RtuCrcOnReadCoils", Link::Rtu, "crc", 0x01, EMBBADCRC, false},
+    {"RtuByteCountOnReadDiscreteInputs", Link::Rtu, "bytecount", 0x02, EMBBADCRC, false},
+    {"RtuSplitOnReadCoils", Link::Rtu, "split", 0x01, 0, false},
+    {"RtuExceptionOnWriteCoilsNotCarriedOut", Link::Rtu, "exception=4", 0x0F, EMBXSFAIL, false},
+    {"RtuExtraOnWriteCoilsCarriedOut", Link::Rtu, "extra", 0x0F, 0, true},
+    {"TcpByteCountOnReadCoils", Link::Tcp, "bytecount", 0x01, EMBBADDATA, false},
+    {"TcpShortOnReadDiscreteInputs", Link::Tcp, "short", 0x02, ETIMEDOUT, false},
+    {"TcpSilentOnWriteCoilsNotCarriedOut", Link::Tcp, "silent", 0x0F, ETIMEDOUT, false},
+    {"TcpLateOnWriteCoilsCarriedOut", Link::Tcp, "late=600", 0x0F, ETIMEDOUT, true},
+    {"TcpResetOnReadCoils", Link::Tcp, "reset", 0x01, ECONNRESET, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, SlaveBitFaultTest, ::testing::ValuesIn(kBitFaultCases), ByName);
 
 // Two requests sent back to back while answers are split: the pieces of one answer never mix with the
 // other's bytes, and the answer after a split one waits for its last piece, so the stream stays readable.

@@ -1,5 +1,6 @@
-// varnetik-slave as a program: its command line and exit statuses, a clean stop by signal, the unit id
-// it answers, the register file it loads and saves, and the random fault mode's repeatability.
+// varnetik-slave as a program: its command line and exit statuses, a clean stop by signal, the units
+// it answers, the table files it loads and saves, the commands typed while it runs, and the random fault
+// mode's repeatability.
 #include <gtest/gtest.h>
 #include <modbus.h>
 #include <sys/stat.h>
@@ -65,6 +66,17 @@ const ArgumentCase kArgumentCases[] = {
     {"GapZero", {"--pty", "--gap-ms", "0"}, 2, "--gap-ms 0: expected milliseconds from 1 to 1000"},
     {"Version", {"--version"}, 0, "varnetik-slave 1."},
     {"HelpNamesTheModesThatWrite", {"--help"}, 0, "every mode but silent, close, reset and"},
+    {"UnitListedTwice", {"--pty", "--unit", "1,2,1"}, 2, "--unit 1,2,1: unit 1 is listed twice"},
+    {"UnitAnyInAList", {"--pty", "--unit", "1,any"}, 2, "--unit 1,any: expected a slave id from 1 to 247"},
+    {"UnitListWithAGap", {"--pty", "--unit", "1,,2"}, 2, "--unit 1,,2: expected a slave id"},
+    {"UnitListOutOfRange", {"--pty", "--unit", "1,248"}, 2, "--unit 1,248: expected a slave id"},
+    {"LoadForAUnitNotServed", {"--pty", "--unit", "1,2", "--load", "3:co=x.csv"}, 2,
+     "--load 3:co=x.csv: unit 3 is not one of --unit"},
+    {"LoadForUnit248", {"--pty", "--load", "248:co=x.csv"}, 2, "--load 248:co=x.csv: unit 248 is not a slave id"},
+    {"LoadWithoutFile", {"--pty", "--load", "2:di="}, 2, "the file name missing"},
+    {"SaveOneTableTwice", {"--pty", "--save", "a.csv", "--save", "1:hr=b.csv"}, 2, "--save names the table 1:hr twice"},
+    {"SaveTwoTablesIntoOneFile", {"--pty", "--save", "co=a.csv", "--save", "di=a.csv"}, 2,
+     "--save names the file a.csv twice"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlaveArgumentTest, ::testing::ValuesIn(kArgumentCases),
@@ -135,6 +147,8 @@ const StartCase kStartCases[] = {
     {"GapGiven", {"--pty", "--gap-ms", "7"}, "gap 7 ms", ""},
     {"TcpUnit", {"--listen=127.0.0.1:0", "--unit", "5"}, "TCP unit 5", ""},
     {"DataBits7", {"--pty", "--data-bits", "7"}, "7N1", "warning: --data-bits 7: Modbus RTU uses 8 data bits"},
+    {"RtuUnits", {"--pty", "--unit", "2,1,17"}, "RTU pseudo-terminal 9600 8N1, units 2,1,17, gap 5 ms", ""},
+    {"TcpUnits", {"--listen=127.0.0.1:0", "--unit", "2,1,17"}, "TCP units 2,1,17 (0 and 255 answered as unit 2)", ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlaveStartTest, ::testing::ValuesIn(kStartCases), ByName);
@@ -184,10 +198,52 @@ const UnitCase kUnitCases[] = {
     {"TcpUnit255", "5", false, 255, 0},
     {"TcpUnit0", "5", false, 0, 0},
     {"TcpAnyUnit", "any", false, 17, 0},
+    {"RtuLastOfSeveral", "1,2,17", true, 17, 0},
+    {"RtuUnlistedOfSeveralIgnored", "1,2,17", true, 3, ETIMEDOUT},
+    {"TcpSecondOfSeveral", "1,2,17", false, 2, 0},
+    {"TcpUnlistedOfSeveralGatewayException", "1,2,17", false, 3, EMBXGTAR},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SlaveUnitTest, ::testing::ValuesIn(kUnitCases),
                          ByName);
+
+// Each unit has a map of its own; TCP's units 0 and 255 reach the first unit listed, an RTU broadcast
+// write reaches every unit.
+TEST(SlaveProgramTest, UnitsKeepTheirOwnMaps) {
+  SlaveProcess slave({"--pty", "--listen=127.0.0.1:0", "--unit", "17,2", "--quiet"});
+  modbus_t* rtu = RtuMaster(slave.PtyPath());
+  modbus_set_slave(rtu, 17);
+  ASSERT_EQ(modbus_write_register(rtu, 5, 1717), 1) << modbus_strerror(errno);
+  ASSERT_EQ(modbus_write_bit(rtu, 5, 1), 1) << modbus_strerror(errno);
+  modbus_set_slave(rtu, 2);
+  ASSERT_EQ(modbus_write_register(rtu, 5, 22), 1) << modbus_strerror(errno);
+  modbus_set_slave(rtu, MODBUS_BROADCAST_ADDRESS);
+  // Not answered: libmodbus waits its response timeout for the answer all the same, and fails.
+  modbus_write_register(rtu, 6, 99);
+
+  struct Read {
+    modbus_t* master;
+    int unit;
+    std::vector<uint16_t> registers;  // 5 and 6
+    uint8_t coil;                     // 5
+  };
+  modbus_t* tcp = TcpMaster(slave.TcpPort());
+  const Read reads[] = {
+      {rtu, 17, {1717, 99}, 1}, {rtu, 2, {22, 99}, 0},  {tcp, 17, {1717, 99}, 1},
+      {tcp, 2, {22, 99}, 0},    {tcp, 0, {1717, 99}, 1}, {tcp, 255, {1717, 99}, 1},
+  };
+  for (const Read& read : reads) {
+    modbus_set_slave(read.master, read.unit);
+    uint16_t registers[2] = {};
+    uint8_t coil = 2;
+    ASSERT_EQ(modbus_read_registers(read.master, 5, 2, registers), 2) << read.unit << modbus_strerror(errno);
+    ASSERT_EQ(modbus_read_bits(read.master, 5, 1, &coil), 1) << read.unit << modbus_strerror(errno);
+    EXPECT_EQ(std::vector<uint16_t>(registers, registers + 2), read.registers) << "unit " << read.unit;
+    EXPECT_EQ(coil, read.coil) << "unit " << read.unit;
+  }
+  CloseMaster(tcp);
+  CloseMaster(rtu);
+}
 
 std::string FileText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -258,6 +314,128 @@ TEST(SlaveProgramTest, SaveKeepsTheLoadedFileUntilTheExitAndLeavesACopyWhenItFai
   const std::string copy = error.substr(from, error.find(" instead", from) - from);
   EXPECT_EQ(FileText(copy), "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$0007;7\r\n0x0100;256;$ABCD;43981\r\n");
   std::remove(copy.c_str());
+}
+
+// Coils, discrete inputs and input registers of one unit and another come from their files and go
+// back to theirs in the same format, values 0 and 1 for the bits.
+TEST(SlaveProgramTest, LoadsAndSavesEveryTableOfEveryUnit) {
+  const std::string header = "Adresse;Adresse dez.;Hex;Dezimal\r\n";
+  const std::string coils = ScratchPath("coils.csv");
+  const std::string discrete = ScratchPath("discrete.csv");
+  const std::string input = ScratchPath("input.csv");
+  const std::string saved = ScratchPath("saved.csv");
+  std::ofstream(coils, std::ios::binary) << header << "0x0003;3;$0001;1\r\n0xFFFF;65535;$0001;1\r\n";
+  std::ofstream(discrete, std::ios::binary) << header << "0x0001;1;$0001;1\r\n0x0002;2;$0000;0\r\n";
+  std::ofstream(input, std::ios::binary) << header << "0x000A;10;$1234;4660\r\n";
+  SlaveProcess slave({"--listen=127.0.0.1:0", "--unit", "1,2", "--load", "2:co=" + coils, "--load", "di=" + discrete,
+                      "--load", "2:ir=" + input, "--save", "2:co=" + saved, "--quiet"});
+  EXPECT_NE(slave.LineContaining("loaded 2 coils of unit 2 from " + coils), "");
+  EXPECT_NE(slave.LineContaining("loaded 2 discrete inputs of unit 1 from " + discrete), "");
+  EXPECT_NE(slave.LineContaining("loaded 1 input registers of unit 2 from " + input), "");
+
+  modbus_t* master = TcpMaster(slave.TcpPort());
+  uint8_t bits[5] = {};
+  uint16_t value = 0;
+  ASSERT_EQ(modbus_read_input_bits(master, 0, 3, bits), 3);
+  EXPECT_EQ(std::vector<uint8_t>(bits, bits + 3), (std::vector<uint8_t>{0, 1, 0}));
+  modbus_set_slave(master, 2);
+  ASSERT_EQ(modbus_read_bits(master, 0, 5, bits), 5);
+  EXPECT_EQ(std::vector<uint8_t>(bits, bits + 5), (std::vector<uint8_t>{0, 0, 0, 1, 0}));
+  ASSERT_EQ(modbus_read_input_registers(master, 10, 1, &value), 1);
+  EXPECT_EQ(value, 0x1234);
+  ASSERT_EQ(modbus_write_bit(master, 4, 1), 1);
+  ASSERT_EQ(modbus_write_bit(master, 3, 0), 1);
+  CloseMaster(master);
+  ASSERT_EQ(slave.Stop(SIGTERM), 0) << slave.ErrorOutput();
+  EXPECT_NE(slave.LineContaining("saved 2 coils of unit 2 to " + saved), "");
+  EXPECT_EQ(FileText(saved), header + "0x0004;4;$0001;1\r\n0xFFFF;65535;$0001;1\r\n");
+  for (const std::string& path : {coils, discrete, input, saved}) std::remove(path.c_str());
+}
+
+// A coil file is read as the window writes it, but a value a coil cannot hold is refused with its line.
+TEST(SlaveProgramTest, BitFileRefusesValuesOtherThanZeroAndOne) {
+  const std::string path = ScratchPath("coils-bad.csv");
+  std::ofstream(path, std::ios::binary) << "Adresse;Adresse dez.;Hex;Dezimal\r\n0x0001;1;$0002;2\r\n";
+  const SlaveRun run = RunSlaveToEnd({"--pty", "--load", "co=" + path});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("line 2: value 2 is not 0 or 1"), std::string::npos) << run.err;
+  std::remove(path.c_str());
+}
+
+// Commands typed while the slave runs, what each prints, and a master's view of what they set: the next
+// answer already shows it.
+struct CommandCase {
+  const char* typed;
+  const char* printed;
+};
+
+TEST(SlaveProgramTest, GetAndSetTablesWhileRunning) {
+  SlaveProcess slave({"--listen=127.0.0.1:0", "--unit", "1,2,17", "--quiet"});
+  const CommandCase commands[] = {
+      {"set 2:hr 10 0x1234 7", "set 2:hr 10 = 4660 7"},
+      {"get 2:hr 9 3", "2:hr 9 = 0 4660 7"},
+      {"  get   hr 10  ", "hr 10 = 0"},
+      {"set co 0xFFFE 1 1", "set co 65534 = 1 1"},
+      {"get co 65533 3", "co 65533 = 0 1 1"},
+      {"set 17:di 0 1 0 1", "set 17:di 0 = 1 0 1"},
+      {"set 1:ir 100 65535", "set 1:ir 100 = 65535"},
+  };
+  for (const CommandCase& c : commands) {
+    ASSERT_TRUE(slave.Type(c.typed));
+    EXPECT_EQ(slave.LineStartingWith(c.printed), c.printed) << c.typed;
+  }
+  modbus_t* master = TcpMaster(slave.TcpPort());
+  uint16_t registers[2] = {};
+  uint8_t bits[3] = {};
+  modbus_set_slave(master, 2);
+  ASSERT_EQ(modbus_read_registers(master, 10, 2, registers), 2);
+  EXPECT_EQ(std::vector<uint16_t>(registers, registers + 2), (std::vector<uint16_t>{0x1234, 7}));
+  ASSERT_EQ(modbus_write_bit(master, 5, 1), 1);
+  modbus_set_slave(master, 1);
+  ASSERT_EQ(modbus_read_bits(master, 65534, 2, bits), 2);
+  EXPECT_EQ(std::vector<uint8_t>(bits, bits + 2), (std::vector<uint8_t>{1, 1}));
+  ASSERT_EQ(modbus_read_input_registers(master, 100, 1, registers), 1);
+  EXPECT_EQ(registers[0], 65535);
+  modbus_set_slave(master, 17);
+  ASSERT_EQ(modbus_read_input_bits(master, 0, 3, bits), 3);
+  EXPECT_EQ(std::vector<uint8_t>(bits, bits + 3), (std::vector<uint8_t>{1, 0, 1}));
+  // What a master wrote shows on the slave's side too.
+  ASSERT_TRUE(slave.Type("get 2:co 5"));
+  EXPECT_EQ(slave.LineStartingWith("2:co 5"), "2:co 5 = 1");
+  ASSERT_TRUE(slave.Type("stats"));
+  EXPECT_EQ(slave.LineStartingWith("stats TCP#1"), "stats TCP#1: 5 requests, 5 answers, 0 exceptions, 0 faults applied");
+  EXPECT_EQ(slave.LineStartingWith("stats all"),
+            "stats all: 5 requests, 5 answers, 0 exceptions, 0 faults applied, 1 TCP connections");
+  CloseMaster(master);
+}
+
+// A command that cannot be carried out says why on standard error and changes nothing.
+TEST(SlaveProgramTest, RefusedCommandsSayWhyAndChangeNothing) {
+  SlaveProcess slave({"--pty", "--unit", "1,2", "--quiet"});
+  const CommandCase refused[] = {
+      {"set co 0 2", "value '2' is not 0 or 1"},
+      {"set hr 0 65536", "value '65536' is not a number from 0 to 65535"},
+      {"set 2:hr 65535 1 1", "addresses 65535 and on: 2 go past 65535"},
+      {"get 3:hr 0", "unit 3 is not one of --unit"},
+      {"get hr 0 2001", "COUNT from 1 to 2000"},
+      {"get xx 0", "'xx' names no table"},
+      {"get hr 0x10000", "address '0x10000' is not a number from 0 to 65535"},
+      {"get hr", "expected get [UNIT:]TABLE ADDR [COUNT]"},
+      {"set hr 1", "expected set [UNIT:]TABLE ADDR VALUE..."},
+      {"stats now", "unknown command 'stats now'"},
+  };
+  for (const CommandCase& c : refused) ASSERT_TRUE(slave.Type(c.typed));
+  ASSERT_TRUE(slave.Type("get hr 0 2"));
+  EXPECT_EQ(slave.LineStartingWith("hr 0"), "hr 0 = 0 0");
+  ASSERT_TRUE(slave.Type("get 2:hr 65535"));
+  EXPECT_EQ(slave.LineStartingWith("2:hr 65535"), "2:hr 65535 = 0");
+  ASSERT_EQ(slave.Stop(SIGTERM), 0);
+  const std::string error = slave.ErrorOutput();
+  size_t at = 0;
+  for (const CommandCase& c : refused) {
+    at = error.find(c.printed, at);
+    EXPECT_NE(at, std::string::npos) << c.typed << " did not say, in its turn: " << c.printed << "\n" << error;
+  }
 }
 
 struct CsvCase {
