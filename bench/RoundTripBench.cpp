@@ -57,12 +57,12 @@ class OurMaster : public Master {
   }
   bool Read(std::vector<uint16_t>& registers) override {
     link_.PrepareRead(kSlaveId, kFcReadHolding, block_, kReadCount);
-    return link_.Exchange(registers) == kReadCount;
+    return link_.Exchange(registers) == ResultCode::Success(kReadCount);
   }
   bool Write(const std::vector<uint16_t>& values) override {
     link_.PrepareWriteMany(kSlaveId, block_, values, kWriteCount);
     std::vector<uint16_t> unused;
-    return link_.Exchange(unused) == kWriteCount;
+    return link_.Exchange(unused) == ResultCode::Success(kWriteCount);
   }
 
  private:

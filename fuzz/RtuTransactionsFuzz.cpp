@@ -112,7 +112,7 @@ class FuzzRtuExchanger : public RtuExchanger {
 };
 
 struct Outcome {
-  ResultCode code = 0;
+  ResultCode code{0};
   std::vector<uint16_t> registers;
   bool operator==(const Outcome&) const = default;
 };
@@ -127,8 +127,8 @@ bool IsExceptionOf(ResultCode code, ResultCode base, bool anyCode) {
 void CheckRead(const Case& c, const FuzzRtuExchanger& exchanger, const RtuRxFrame& rx, const Outcome& o) {
   const bool quantityOk = c.quantity >= 1 && c.quantity <= kMaxReadQuantity;
   FUZZ_CHECK(exchanger.calls == (quantityOk ? 1 : 0));
-  if (o.code >= 0) {
-    FUZZ_CHECK(o.code == c.quantity);
+  if (o.code.IsSuccess()) {
+    FUZZ_CHECK(o.code == ResultCode::Success(c.quantity));
     FUZZ_CHECK(exchanger.stored == ExpectedReadResponseLength(c.quantity));
     FUZZ_CHECK(o.registers.size() == c.quantity);
     for (size_t i = 0; i < c.quantity; ++i) {
@@ -145,8 +145,8 @@ void CheckRead(const Case& c, const FuzzRtuExchanger& exchanger, const RtuRxFram
 
 void CheckWriteOne(const Case& c, const FuzzRtuExchanger& exchanger, const Outcome& o) {
   FUZZ_CHECK(exchanger.calls == 1);
-  if (o.code >= 0) {
-    FUZZ_CHECK(o.code == 1 && exchanger.stored == 8);
+  if (o.code.IsSuccess()) {
+    FUZZ_CHECK(o.code == ResultCode::Success(1) && exchanger.stored == 8);
     return;
   }
   FUZZ_CHECK(o.code == WriteOneShortOrTimeout || o.code == WriteOneCrcError ||
@@ -158,8 +158,8 @@ void CheckWriteMany(const Case& c, const FuzzRtuExchanger& exchanger, int64_t co
                     const Outcome& o) {
   const bool countOk = count >= 1 && count <= kMaxWriteQuantity && static_cast<size_t>(count) <= valueCount;
   FUZZ_CHECK(exchanger.calls == (countOk ? 1 : 0));
-  if (o.code >= 0) {
-    FUZZ_CHECK(o.code == count && exchanger.stored == 8);
+  if (o.code.IsSuccess()) {
+    FUZZ_CHECK(o.code == ResultCode::Success(count) && exchanger.stored == 8);
     return;
   }
   FUZZ_CHECK(o.code == WriteManyBadQuantity || o.code == WriteManyShortOrTimeout ||
@@ -207,9 +207,9 @@ Outcome Run(const Case& c, uint8_t staleFill) {
       break;
     }
   }
-  FUZZ_CHECK(outcome.code >= 0 || HasOwnMessage(outcome.code));
+  FUZZ_CHECK(outcome.code.IsSuccess() || HasOwnMessage(outcome.code));
   // A failed exchange is never judged by the answer it happened to store, however good.
-  if (c.mode == ExchangeMode::Failed) FUZZ_CHECK(outcome.code < 0);
+  if (c.mode == ExchangeMode::Failed) FUZZ_CHECK(outcome.code.IsFailure());
   MarkCurrent(rxFrame->data(), rxFrame->data() + rxFrame->size());
   return outcome;
 }

@@ -116,7 +116,7 @@ class FuzzTcpTransport : public TcpTransport {
     return case_.sendErrors ? -1 : count - 1;
   }
 
-  int64_t TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) override {
+  ResultCode TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) override {
     ++receives;
     FUZZ_CHECK(receives <= 4);  // a header and a PDU for each of the two attempts
     FUZZ_CHECK(timeoutMs == kRxTimeoutMs || timeoutMs == kSkipTimeoutMs);
@@ -139,7 +139,7 @@ class FuzzTcpTransport : public TcpTransport {
       piece.bytes.erase(piece.bytes.begin(), piece.bytes.begin() + take);
       received += take;
     }
-    return count;
+    return ResultCode::Success(count);
   }
 
   // Drops bytes up to the next time-out or break, which stands for the line falling quiet.
@@ -162,7 +162,7 @@ class FuzzTcpTransport : public TcpTransport {
 };
 
 struct Outcome {
-  ResultCode code = 0;
+  ResultCode code{0};
   std::vector<uint16_t> registers;
   std::vector<uint8_t> response;
   uint16_t transactionId = 0;
@@ -201,9 +201,9 @@ void CheckPduReceived(const TcpExchangeState& state, int64_t pduLength, const ui
 }
 
 void CheckRead(const TcpExchangeState& state, uint8_t fc, uint16_t quantity, const Outcome& o) {
-  if (o.code >= 0) {
-    FUZZ_CHECK(o.code == quantity && o.registers.size() == quantity);
-    CheckPduReceived(state, 2 + 2 * o.code, state.responsePdu.data());
+  if (o.code.IsSuccess()) {
+    FUZZ_CHECK(o.code == ResultCode::Success(quantity) && o.registers.size() == quantity);
+    CheckPduReceived(state, 2 + 2 * o.code.Count(), state.responsePdu.data());
     const uint8_t* pdu = state.rxFrame.data() + kMbapHeaderSize;
     FUZZ_CHECK(pdu[0] == fc && pdu[1] == 2 * quantity);
     for (size_t i = 0; i < quantity; ++i)
@@ -217,7 +217,7 @@ void CheckRead(const TcpExchangeState& state, uint8_t fc, uint16_t quantity, con
 }
 
 void CheckWrite(const TcpExchangeState& state, uint8_t fc, ResultCode success, ResultCode code) {
-  if (code >= 0) {
+  if (code.IsSuccess()) {
     FUZZ_CHECK(code == success);
     CheckPduReceived(state, 5, state.responsePdu.data());
     FUZZ_CHECK(state.rxFrame[kMbapHeaderSize] == fc);
@@ -242,9 +242,9 @@ void RunExchange(const Case& c, const TcpTransactionContext& context, FuzzTcpTra
   std::fill_n(response.data(), capacity, kResponseFill);
   o.code = TcpExchange(context, pduLength, response.data(), capacity);
   o.response.assign(response.data(), response.data() + capacity);
-  if (o.code >= 0) {
-    FUZZ_CHECK(o.code <= capacity);
-    CheckPduReceived(context.state, o.code, response.data());
+  if (o.code.IsSuccess()) {
+    FUZZ_CHECK(o.code.Count() <= capacity);
+    CheckPduReceived(context.state, o.code.Count(), response.data());
   } else {
     FUZZ_CHECK(IsExchangeFailure(o.code));
   }
@@ -283,7 +283,7 @@ Outcome Run(const Case& c, uint8_t staleFill) {
       transport.Prepared(request.pduLength);
       o.code = TcpWriteSingleRegister(context, request);
       pduLength = 5;
-      CheckWrite(*state, kFcWriteSingle, 1, o.code);
+      CheckWrite(*state, kFcWriteSingle, ResultCode::Success(1), o.code);
       break;
     }
     case Transaction::WriteMany: {
@@ -296,14 +296,14 @@ Outcome Run(const Case& c, uint8_t staleFill) {
       if (count >= 1 && count <= kMaxWriteQuantity && static_cast<size_t>(count) <= values.size()) {
         pduLength = 6 + 2 * count;
       }
-      CheckWrite(*state, kFcWriteMultiple, count, o.code);
+      CheckWrite(*state, kFcWriteMultiple, ResultCode::Success(count), o.code);
       break;
     }
     case Transaction::Exchange:
       RunExchange(c, context, transport, o, pduLength);
       break;
   }
-  FUZZ_CHECK(o.code >= 0 || HasOwnMessage(o.code));
+  FUZZ_CHECK(o.code.IsSuccess() || HasOwnMessage(o.code));
 
   // Every exchange that finds a connection uses up exactly one id; a refused call none.
   const bool exchanged = pduLength >= 0 && c.connected;

@@ -48,9 +48,9 @@ class PreparedRequests : public ModbusLink {
     switch (function_) {
       case ModbusFunction::Read: return table_.read(context, prepared_, registers);
       case ModbusFunction::WriteOne: return table_.writeOne(context, prepared_);
-      case ModbusFunction::WriteMany: return table_.writeMany(context, prepared_);
+      case ModbusFunction::WriteMany: break;
     }
-    return prepared_.refusal;
+    return table_.writeMany(context, prepared_);
   }
   const char* RequestLabel() const final { return table_.requestLabel; }
   const char* AnswerLabel() const final { return table_.answerLabel; }

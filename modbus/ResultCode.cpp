@@ -1,5 +1,7 @@
 #include "modbus/ResultCode.h"
 
+#include <ostream>
+
 namespace varnetik {
 
 namespace {
@@ -14,17 +16,20 @@ struct ExceptionFamily {
 // write-many exception is only ever made from a named exception code (at most 11), so nothing of it is
 // lost.
 constexpr ExceptionFamily kExceptionFamilies[] = {
-    {ReadException, ReadException - 255},
-    {WriteOneException, WriteOneException - 255},
-    {WriteManyException, TcpNotConnected + 1},
+    {ReadException, ExceptionResult(ReadException, 255)},
+    {WriteOneException, ExceptionResult(WriteOneException, 255)},
+    {WriteManyException, ResultCode(TcpNotConnected.Number() + 1)},
 };
 
 }  // namespace
 
+std::ostream& operator<<(std::ostream& out, ResultCode code) { return out << code.Number(); }
+
 std::optional<uint8_t> ExceptionCodeIn(ResultCode code, ResultCode base) {
   for (const ExceptionFamily& family : kExceptionFamilies) {
-    if (family.base == base && code <= base && code >= family.lowest) {
-      return static_cast<uint8_t>(base - code);
+    const int64_t number = code.Number();
+    if (family.base == base && number <= base.Number() && number >= family.lowest.Number()) {
+      return static_cast<uint8_t>(base.Number() - number);
     }
   }
   return std::nullopt;
@@ -34,8 +39,8 @@ bool IsDefinedResult(ResultCode code) {
   for (const ExceptionFamily& family : kExceptionFamilies) {
     if (ExceptionCodeIn(code, family.base)) return true;
   }
-  switch (code) {
-#define VARNETIK_RESULT_CODE_CASE(name, number) case name:
+  switch (code.Number()) {
+#define VARNETIK_RESULT_CODE_CASE(name, number) case number:
     VARNETIK_SINGLE_RESULT_CODES(VARNETIK_RESULT_CODE_CASE)
 #undef VARNETIK_RESULT_CODE_CASE
     return true;

@@ -54,7 +54,7 @@ RtuRequest RtuPrepareWriteMultiple(const RtuTransactionContext& context, uint16_
 
 ResultCode RtuReadRegisters(const RtuTransactionContext& context, const RtuRequest& request,
                             std::vector<uint16_t>& registers) {
-  if (request.refusal < 0) return request.refusal;
+  if (request.refusal) return *request.refusal;
 
   const int64_t expected = request.expectedLength;
   const int64_t received = Exchange(context, request);
@@ -76,11 +76,11 @@ ResultCode RtuReadRegisters(const RtuTransactionContext& context, const RtuReque
   for (size_t i = 0; i < registers.size(); ++i) {
     registers[i] = GetU16(rx.data() + 3 + 2 * i);
   }
-  return request.quantity;
+  return ResultCode::Success(request.quantity);
 }
 
 ResultCode RtuWriteSingleRegister(const RtuTransactionContext& context, const RtuRequest& request) {
-  if (request.refusal < 0) return request.refusal;
+  if (request.refusal) return *request.refusal;
 
   const int64_t received = Exchange(context, request);
   const RtuRxFrame& rx = context.rxFrame;
@@ -90,11 +90,11 @@ ResultCode RtuWriteSingleRegister(const RtuTransactionContext& context, const Rt
   // Every exception code byte is passed on here, named or not.
   if (ExceptionBitSet(rx)) return ExceptionResult(WriteOneException, rx[2]);
   if (received != kWriteResponseLength) return WriteOneUnexpectedLength;
-  return 1;
+  return ResultCode::Success(1);
 }
 
 ResultCode RtuWriteMultipleRegisters(const RtuTransactionContext& context, const RtuRequest& request) {
-  if (request.refusal < 0) return request.refusal;
+  if (request.refusal) return *request.refusal;
 
   const int64_t received = Exchange(context, request);
   const RtuRxFrame& rx = context.rxFrame;
@@ -106,7 +106,7 @@ ResultCode RtuWriteMultipleRegisters(const RtuTransactionContext& context, const
     return ExceptionResult(WriteManyException, rx[2]);
   }
   if (received != kWriteResponseLength) return WriteManyUnexpectedLength;
-  return request.quantity;
+  return ResultCode::Success(request.quantity);
 }
 
 }  // namespace varnetik

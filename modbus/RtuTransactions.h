@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "modbus/Frames.h"
@@ -42,9 +43,9 @@ struct RtuTransactionContext {
 };
 
 // A request prepared at the start of txFrame and what its answer is judged by. A refused request
-// (refusal < 0, its quantity out of range) was not built and is never sent.
+// (refusal set, its quantity out of range) was not built and is never sent.
 struct RtuRequest {
-  ResultCode refusal = 0;
+  std::optional<ResultCode> refusal = std::nullopt;
   int64_t length = 0;          // bytes of txFrame that make the request
   int64_t expectedLength = 0;  // the answer length that ends the collection early
   int64_t quantity = 0;        // registers read or written

@@ -34,18 +34,18 @@ bool CompleteRequestFrame(TcpExchangeState& state, uint16_t transactionId, uint8
 }
 
 // Reads exactly count bytes; a short count from the transport is taken as the time having run out.
-int64_t ReceiveExact(TcpTransport& transport, uint8_t* destination, int64_t count, int64_t timeoutMs) {
-  const int64_t received = transport.TcpReceiveExact(destination, count, timeoutMs);
-  if (received < 0) return received;
-  return received == count ? count : TcpTimeoutOrShort;
+ResultCode ReceiveExact(TcpTransport& transport, uint8_t* destination, int64_t count, int64_t timeoutMs) {
+  const ResultCode received = transport.TcpReceiveExact(destination, count, timeoutMs);
+  if (received.IsFailure()) return received;
+  return received.Count() == count ? received : TcpTimeoutOrShort;
 }
 
 // Drops the PDU of a response that is not ours. Whatever does not arrive in time stays in the stream.
 void SkipPdu(const TcpTransactionContext& context, int64_t pduLength) {
   TcpExchangeState& state = context.state;
-  const int64_t received =
+  const ResultCode received =
       ReceiveExact(context.transport, state.rxFrame.data() + kMbapHeaderSize, pduLength, kSkipTimeoutMs);
-  state.rxLength = kMbapHeaderSize + (received == pduLength ? pduLength : 0);
+  state.rxLength = kMbapHeaderSize + (received.IsSuccess() ? pduLength : 0);
 }
 
 // Leaves the stream at a frame boundary after a header that cannot be used, so that the next exchange
@@ -76,16 +76,17 @@ ResultCode ExchangeIntoState(const TcpTransactionContext& context, const TcpRequ
 // Both writes are answered by a 5-byte echo of their function code, address and value or quantity.
 ResultCode ExchangeWrite(const TcpTransactionContext& context, const TcpRequest& request,
                          ResultCode exceptionBase, ResultCode unexpectedLength) {
-  if (request.refusal < 0) return request.refusal;
-  const ResultCode length = ExchangeIntoState(context, request);
-  if (length < 0) return length;
+  if (request.refusal) return *request.refusal;
+  const ResultCode exchanged = ExchangeIntoState(context, request);
+  if (exchanged.IsFailure()) return exchanged;
+  const int64_t length = exchanged.Count();
 
   const TcpPduFrame& pdu = context.state.responsePdu;
   if (length < 2) return unexpectedLength;
   if (ExceptionBitSet(pdu)) return ExceptionResponse(pdu, exceptionBase);
   // A foreign function code reads as a length error: operators and their notes know it by this message.
   if (length != kWriteResponsePduLength || pdu[0] != request.functionCode) return unexpectedLength;
-  return request.quantity;
+  return ResultCode::Success(request.quantity);
 }
 
 }  // namespace
@@ -107,8 +108,9 @@ ResultCode TcpExchange(const TcpTransactionContext& context, int64_t pduLength, 
   const int64_t pduRoom = std::min(responseCapacity, kTcpRxFrameSize - kMbapHeaderSize);
   ResultCode mismatch = TcpTransactionIdMismatch;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const int64_t header = ReceiveExact(transport, state.rxFrame.data(), kMbapHeaderSize, state.rxTimeoutMs);
-    if (header < 0) return header;
+    const ResultCode header =
+        ReceiveExact(transport, state.rxFrame.data(), kMbapHeaderSize, state.rxTimeoutMs);
+    if (header.IsFailure()) return header;
 
     const uint8_t* rx = state.rxFrame.data();
     const uint16_t responseId = GetU16(rx);
@@ -136,11 +138,11 @@ ResultCode TcpExchange(const TcpTransactionContext& context, int64_t pduLength, 
     }
 
     uint8_t* pduIn = state.rxFrame.data() + kMbapHeaderSize;
-    const int64_t received = ReceiveExact(transport, pduIn, pduLengthIn, state.rxTimeoutMs);
-    if (received < 0) return received;
+    const ResultCode received = ReceiveExact(transport, pduIn, pduLengthIn, state.rxTimeoutMs);
+    if (received.IsFailure()) return received;
     state.rxLength = kMbapHeaderSize + pduLengthIn;
     std::copy_n(pduIn, pduLengthIn, response);
-    return pduLengthIn;
+    return ResultCode::Success(pduLengthIn);
   }
   return mismatch;
 }
@@ -169,10 +171,11 @@ TcpRequest TcpPrepareWriteMultiple(const TcpTransactionContext& context, uint16_
 
 ResultCode TcpReadRegisters(const TcpTransactionContext& context, const TcpRequest& request,
                             std::vector<uint16_t>& registers) {
-  if (request.refusal < 0) return request.refusal;
+  if (request.refusal) return *request.refusal;
   registers.assign(static_cast<size_t>(request.quantity), 0);
-  const ResultCode length = ExchangeIntoState(context, request);
-  if (length < 0) return length;
+  const ResultCode exchanged = ExchangeIntoState(context, request);
+  if (exchanged.IsFailure()) return exchanged;
+  const int64_t length = exchanged.Count();
 
   // Judged before any byte is looked at: the buffer behind a 0- or 1-byte PDU holds an older answer.
   const TcpPduFrame& pdu = context.state.responsePdu;
@@ -186,7 +189,7 @@ ResultCode TcpReadRegisters(const TcpTransactionContext& context, const TcpReque
   for (size_t i = 0; i < registers.size(); ++i) {
     registers[i] = GetU16(pdu.data() + 2 + 2 * i);
   }
-  return request.quantity;
+  return ResultCode::Success(request.quantity);
 }
 
 ResultCode TcpWriteSingleRegister(const TcpTransactionContext& context, const TcpRequest& request) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "modbus/Frames.h"
@@ -12,15 +13,16 @@
 namespace varnetik {
 
 // The socket underneath. TcpSend hands over the whole frame and returns the count taken (negative on a
-// socket error). TcpReceiveExact returns count, TcpTimeoutOrShort (-1010) or TcpConnectionLost (-1013);
-// a count of 0 returns 0 at once. TcpDiscardUntilQuiet drops every byte that arrives until none has come
-// for quietMs, or until timeoutMs have passed since the call, or the connection fails or is closed.
+// socket error). TcpReceiveExact succeeds with count, or fails with TcpTimeoutOrShort (-1010) or
+// TcpConnectionLost (-1013); a count of 0 succeeds at once. TcpDiscardUntilQuiet drops every byte that
+// arrives until none has come for quietMs, or until timeoutMs have passed since the call, or the
+// connection fails or is closed.
 class TcpTransport {
  public:
   virtual ~TcpTransport() = default;
   virtual bool IsConnected() const = 0;
   virtual int64_t TcpSend(const uint8_t* bytes, int64_t count) = 0;
-  virtual int64_t TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) = 0;
+  virtual ResultCode TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) = 0;
   virtual void TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) = 0;
 };
 
@@ -44,8 +46,8 @@ struct TcpTransactionContext {
 };
 
 // Sends the request whose PDU, pduLength bytes, already lies in txFrame behind the MBAP header: writes
-// the header with the next transaction id in front of it and returns the response PDU length (copied to
-// response from offset 0) or a negative code. A PDU that does not fit txFrame is not sent
+// the header with the next transaction id in front of it and succeeds with the response PDU length
+// (copied to response from offset 0), or fails. A PDU that does not fit txFrame is not sent
 // (TcpSendFailed, its id used up all the same). Skips at most one foreign response (wrong transaction
 // or unit id). After a header it cannot use (protocol id not 0, implausible length) it drops the rest
 // of that response before returning, so that the next exchange starts at a frame boundary.
@@ -53,9 +55,9 @@ ResultCode TcpExchange(const TcpTransactionContext& context, int64_t pduLength, 
                        int64_t responseCapacity);
 
 // A request PDU prepared in txFrame behind the MBAP header and what its response is judged by. A
-// refused request (refusal < 0, its quantity out of range) was not built and is never sent.
+// refused request (refusal set, its quantity out of range) was not built and is never sent.
 struct TcpRequest {
-  ResultCode refusal = 0;
+  std::optional<ResultCode> refusal = std::nullopt;
   int64_t pduLength = 0;
   uint8_t functionCode = 0;
   int64_t quantity = 0;  // registers read or written

@@ -48,7 +48,7 @@ bool ExchangeAndReport(LinkSide& side, ModbusFunction function, OperatorConsole&
   if (dumpFirst) LogBytes(console, link.RequestLabel(), link.SentRequest());
   const ResultCode rc = ExchangeWithRecovery(side, function, console, registers);
   if (!dumpFirst) LogBytes(console, link.RequestLabel(), link.SentRequest());
-  if (rc < 0) {
+  if (rc.IsFailure()) {
     ReportFailure(rc, console);
     return false;
   }

@@ -57,7 +57,7 @@ std::string ResultMessage(ResultCode code) {
   for (const CodeText& entry : kSingleCodes) {
     if (entry.code == code) return entry.text;
   }
-  return "Fehler " + std::to_string(code);
+  return "Fehler " + std::to_string(code.Number());
 }
 
 std::string ExceptionText(uint8_t code) {

@@ -43,8 +43,8 @@ int64_t TcpLink::TcpSend(const uint8_t* bytes, int64_t count) {
   return SendAll(connection, bytes, count);
 }
 
-int64_t TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) {
-  if (count <= 0) return 0;
+ResultCode TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) {
+  if (count <= 0) return ResultCode::Success(0);
   if (timeoutMs <= 0) return TcpTimeoutOrShort;
   if (connection == kNoSocket) return TcpConnectionLost;
   const int64_t start = MonotonicMs();
@@ -76,7 +76,7 @@ int64_t TcpLink::TcpReceiveExact(uint8_t* destination, int64_t count, int64_t ti
     }
     ServeWaitHook();
   }
-  return received == count ? count : TcpTimeoutOrShort;
+  return received == count ? ResultCode::Success(count) : TcpTimeoutOrShort;
 }
 
 void TcpLink::TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) {

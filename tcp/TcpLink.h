@@ -42,7 +42,7 @@ class TcpLink : public TcpExchangeState,
   void TcpDisconnect();
   int64_t TcpSend(const uint8_t* bytes, int64_t count) override;
   // A closed peer waits out the timeout like a silent one: the operator sees one message for a server gone.
-  int64_t TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) override;
+  ResultCode TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) override;
   void TcpDiscardUntilQuiet(int64_t quietMs, int64_t timeoutMs) override;
 
   TcpTransactionContext TransactionContext(uint8_t slaveId) {

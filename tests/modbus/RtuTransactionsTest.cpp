@@ -41,7 +41,7 @@ class RtuTransactionsTest : public ::testing::Test {
       case Op::WriteMany:
         return RtuWriteMultipleRegisters(context, RtuPrepareWriteMultiple(context, 1, {10, 20}, 2));
     }
-    return 0;
+    return ResultCode::Success(0);
   }
 };
 
@@ -71,7 +71,7 @@ const OrderCase kOrder[] = {
     {"read: write failed", Op::Read, WithCrc(kReadOk), kSendFailed, ReadShortOrTimeout},
     {"read: silence", Op::Read, {}, std::nullopt, ReadShortOrTimeout},
     {"read: 4 bytes", Op::Read, {0x01, 0x83, 0x02, 0xC0}, std::nullopt, ReadShortOrTimeout},
-    {"read: exception", Op::Read, {0x01, 0x83, 0x02, 0xC0, 0xF1}, std::nullopt, -258},
+    {"read: exception", Op::Read, {0x01, 0x83, 0x02, 0xC0, 0xF1}, std::nullopt, ResultCode{-258}},
     {"read: exception, CRC before code", Op::Read, WithBadCrc({0x01, 0x83, 0x07}), std::nullopt,
      ReadCrcError},
     {"read: exception, unknown code", Op::Read, WithCrc({0x01, 0x83, 0x07}), std::nullopt,
@@ -87,11 +87,11 @@ const OrderCase kOrder[] = {
      std::nullopt, ReadCrcError},
     {"read: byte count", Op::Read, WithCrc({0x01, 0x03, 0x02, 0x00, 0x01, 0x00, 0x02}), std::nullopt,
      ReadByteCountMismatch},
-    {"read: ok", Op::Read, WithCrc(kReadOk), std::nullopt, 2},
+    {"read: ok", Op::Read, WithCrc(kReadOk), std::nullopt, ResultCode::Success(2)},
     {"read: function code not compared", Op::Read, WithCrc({0x01, 0x04, 0x04, 0x00, 0x01, 0x00, 0x02}),
-     std::nullopt, 2},
+     std::nullopt, ResultCode::Success(2)},
     {"read: slave address not compared", Op::Read, WithCrc({0x09, 0x03, 0x04, 0x00, 0x01, 0x00, 0x02}),
-     std::nullopt, 2},
+     std::nullopt, ResultCode::Success(2)},
 
     {"write one: no port", Op::WriteOne, {}, kNoPort, WriteOneShortOrTimeout},
     {"write one: write failed", Op::WriteOne, WithCrc(kWriteOneEcho), kSendFailed, WriteOneShortOrTimeout},
@@ -99,12 +99,15 @@ const OrderCase kOrder[] = {
     {"write one: 4 bytes", Op::WriteOne, {0x01, 0x86, 0x02, 0xC3}, std::nullopt, WriteOneShortOrTimeout},
     {"write one: CRC before exception", Op::WriteOne, WithBadCrc({0x01, 0x86, 0x02}), std::nullopt,
      WriteOneCrcError},
-    {"write one: exception", Op::WriteOne, WithCrc({0x01, 0x86, 0x02}), std::nullopt, -514},
-    {"write one: unnamed exception passed on", Op::WriteOne, WithCrc({0x01, 0x86, 0x07}), std::nullopt, -519},
-    {"write one: exception code 0", Op::WriteOne, WithCrc({0x01, 0x86, 0x00}), std::nullopt, -512},
-    {"write one: exception code 255", Op::WriteOne, WithCrc({0x01, 0x86, 0xFF}), std::nullopt, -767},
+    {"write one: exception", Op::WriteOne, WithCrc({0x01, 0x86, 0x02}), std::nullopt, ResultCode{-514}},
+    {"write one: unnamed exception passed on", Op::WriteOne, WithCrc({0x01, 0x86, 0x07}), std::nullopt,
+     ResultCode{-519}},
+    {"write one: exception code 0", Op::WriteOne, WithCrc({0x01, 0x86, 0x00}), std::nullopt,
+     ResultCode{-512}},
+    {"write one: exception code 255", Op::WriteOne, WithCrc({0x01, 0x86, 0xFF}), std::nullopt,
+     ResultCode{-767}},
     {"write one: exception in 8 bytes", Op::WriteOne, WithCrc({0x01, 0x86, 0x03, 0x00, 0x01, 0x00}),
-     std::nullopt, -515},
+     std::nullopt, ResultCode{-515}},
     {"write one: 5 bytes", Op::WriteOne, WithCrc({0x01, 0x06, 0x00}), std::nullopt, WriteOneUnexpectedLength},
     {"write one: 7 bytes", Op::WriteOne, WithCrc({0x01, 0x06, 0x00, 0x01, 0x00}), std::nullopt,
      WriteOneUnexpectedLength},
@@ -112,9 +115,9 @@ const OrderCase kOrder[] = {
      WriteOneCrcError},
     {"write one: 9 bytes", Op::WriteOne, WithCrc(Plus(kWriteOneEcho, {0x00})), std::nullopt,
      WriteOneUnexpectedLength},
-    {"write one: echo", Op::WriteOne, WithCrc(kWriteOneEcho), std::nullopt, 1},
+    {"write one: echo", Op::WriteOne, WithCrc(kWriteOneEcho), std::nullopt, ResultCode::Success(1)},
     {"write one: other value echoed", Op::WriteOne, WithCrc({0x01, 0x06, 0x00, 0x01, 0x12, 0x34}),
-     std::nullopt, 1},
+     std::nullopt, ResultCode::Success(1)},
 
     {"write many: no port", Op::WriteMany, {}, kNoPort, WriteManyShortOrTimeout},
     {"write many: write failed", Op::WriteMany, WithCrc(kWriteManyOk), kSendFailed, WriteManyShortOrTimeout},
@@ -123,16 +126,16 @@ const OrderCase kOrder[] = {
      WriteManyCrcError},
     {"write many: unknown exception code", Op::WriteMany, WithCrc({0x01, 0x90, 0x07}), std::nullopt,
      RtuBadExceptionCode},
-    {"write many: exception", Op::WriteMany, WithCrc({0x01, 0x90, 0x04}), std::nullopt, -772},
+    {"write many: exception", Op::WriteMany, WithCrc({0x01, 0x90, 0x04}), std::nullopt, ResultCode{-772}},
     {"write many: unknown code in 8 bytes", Op::WriteMany, WithCrc({0x01, 0x90, 0x09, 0x00, 0x01, 0x00}),
      std::nullopt, RtuBadExceptionCode},
     {"write many: 6 bytes", Op::WriteMany, WithCrc({0x01, 0x10, 0x00, 0x01}), std::nullopt,
      WriteManyUnexpectedLength},
     {"write many: 6 bytes, bad CRC", Op::WriteMany, WithBadCrc({0x01, 0x10, 0x00, 0x01}), std::nullopt,
      WriteManyCrcError},
-    {"write many: ok", Op::WriteMany, WithCrc(kWriteManyOk), std::nullopt, 2},
+    {"write many: ok", Op::WriteMany, WithCrc(kWriteManyOk), std::nullopt, ResultCode::Success(2)},
     {"write many: echo not compared", Op::WriteMany, WithCrc({0x01, 0x10, 0x12, 0x34, 0x00, 0x07}),
-     std::nullopt, 2},
+     std::nullopt, ResultCode::Success(2)},
 };
 
 TEST_F(RtuTransactionsTest, FirstFailingCheckWins) {
@@ -146,7 +149,7 @@ TEST_F(RtuTransactionsTest, FirstFailingCheckWins) {
     if (c.op == Op::Read) {
       // A failed read leaves the caller's array as it was.
       const std::vector<uint16_t> expected =
-          result == 2 ? std::vector<uint16_t>{1, 2} : std::vector<uint16_t>{0xDEAD};
+          result == ResultCode::Success(2) ? std::vector<uint16_t>{1, 2} : std::vector<uint16_t>{0xDEAD};
       EXPECT_EQ(registers, expected) << c.name;
     }
   }
@@ -205,14 +208,14 @@ TEST_F(RtuTransactionsTest, LargestReadAndWrite) {
   Bytes response{0x01, 0x04, 250};
   for (int i = 0; i < 125; ++i) response.insert(response.end(), {static_cast<uint8_t>(i), 0x01});
   exchanger.replies = {{WithCrc(response), std::nullopt}};
-  ASSERT_EQ(Read(kFcReadInput, 125), 125);
+  ASSERT_EQ(Read(kFcReadInput, 125), ResultCode::Success(125));
   EXPECT_EQ(exchanger.calls[0].expectedLength, 255);
   ASSERT_EQ(registers.size(), 125u);
   EXPECT_EQ(registers[124], 124 * 256 + 1);
 
   std::vector<uint16_t> values(130, 0x0102);  // only the first 123 are sent
   exchanger.replies = {{WithCrc({0x01, 0x10, 0x00, 0x00, 0x00, 0x7B}), std::nullopt}};
-  EXPECT_EQ(WriteFromZero(values, 123), 123);
+  EXPECT_EQ(WriteFromZero(values, 123), ResultCode::Success(123));
   ASSERT_EQ(exchanger.calls[1].request.size(), 255u);
   EXPECT_EQ(exchanger.calls[1].request[6], 246);
 }
@@ -221,7 +224,8 @@ TEST_F(RtuTransactionsTest, LargestReadAndWrite) {
 TEST_F(RtuTransactionsTest, OverlongExchangeResultStaysInsideTheBuffer) {
   for (Op op : {Op::Read, Op::WriteOne, Op::WriteMany}) {
     exchanger.replies = {{{}, RtuExchangeResult{RtuExchangeStatus::Collected, 100000}}};
-    EXPECT_LT(Run(op), 0);
+    const ResultCode rc = Run(op);
+    EXPECT_TRUE(rc.IsFailure()) << rc;
   }
 }
 

@@ -70,9 +70,9 @@ class ScriptedTcpTransport : public TcpTransport {
     return result;
   }
 
-  int64_t TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) override {
+  ResultCode TcpReceiveExact(uint8_t* destination, int64_t count, int64_t timeoutMs) override {
     receives.push_back({count, timeoutMs});
-    if (count == 0) return 0;
+    if (count == 0) return ResultCode::Success(0);
     int64_t received = 0;
     while (received < count) {
       if (stream_.empty()) return TcpTimeoutOrShort;  // the script has run dry: silence
@@ -92,7 +92,7 @@ class ScriptedTcpTransport : public TcpTransport {
       received += take;
       if (piece.bytes.empty()) stream_.pop_front();
     }
-    return count;
+    return ResultCode::Success(count);
   }
 
   // Drops bytes up to the first quiet line, pause or break, which it takes too.

@@ -56,7 +56,7 @@ class TcpTransactionsTest : public ::testing::Test {
       case Op::WriteOne: return TcpWriteSingleRegister(context, TcpPrepareWriteSingle(context, 1, 3));
       case Op::WriteMany: return WriteMany(1, {10, 20}, 2);
     }
-    return 0;
+    return ResultCode::Success(0);
   }
 
   // Puts pdu where a prepared request waits and exchanges it.
@@ -77,7 +77,7 @@ class TcpTransactionsTest : public ::testing::Test {
 TEST_F(TcpTransactionsTest, WorkedFrames) {
   const Bytes response = {0x00, 0x01, 0x00, 0x00, 0x00, 0x07, 0x01, 0x03, 0x04, 0x00, 0x01, 0x00, 0x02};
   transport.Deliver(response);
-  ASSERT_EQ(Exchange(), 6);
+  ASSERT_EQ(Exchange(), ResultCode::Success(6));
   EXPECT_EQ(transport.sent[0], Plus({0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01}, kReadRequestPdu));
   EXPECT_EQ(state.txLength, 12);
   EXPECT_EQ(Bytes(state.responsePdu.begin(), state.responsePdu.begin() + 6), kReadTwoPdu);
@@ -91,12 +91,12 @@ TEST_F(TcpTransactionsTest, WorkedFrames) {
 
   Reset();
   transport.Deliver(response);
-  EXPECT_EQ(Run(Op::ReadTwo), 2);
+  EXPECT_EQ(Run(Op::ReadTwo), ResultCode::Success(2));
   EXPECT_EQ(registers, (std::vector<uint16_t>{1, 2}));
 
   Reset();
   transport.Deliver({0x00, 0x01, 0x00, 0x00, 0x00, 0x03, 0x01, 0x83, 0x02});
-  EXPECT_EQ(Run(Op::ReadTwo), -258);
+  EXPECT_EQ(Run(Op::ReadTwo), ResultCode{-258});
 }
 
 struct PduCase {
@@ -109,11 +109,11 @@ struct PduCase {
 // The response buffer starts each row holding an exception answer with a known code, so a result
 // taken from stale bytes would show as an exception.
 const PduCase kPdus[] = {
-    {"read ok", Op::ReadTwo, kReadTwoPdu, 2},
+    {"read ok", Op::ReadTwo, kReadTwoPdu, ResultCode::Success(2)},
     {"read: other function code", Op::ReadTwo, {0x04, 0x04, 0x00, 0x01, 0x00, 0x02}, ReadUnexpectedLength},
     {"read: unknown exception", Op::ReadTwo, {0x83, 0x07}, TcpBadExceptionCode},
-    {"read: exception", Op::ReadTwo, {0x83, 0x02}, -258},
-    {"read: exception, longer PDU", Op::ReadTwo, {0x83, 0x03, 0x00}, -259},
+    {"read: exception", Op::ReadTwo, {0x83, 0x02}, ResultCode{-258}},
+    {"read: exception, longer PDU", Op::ReadTwo, {0x83, 0x03, 0x00}, ResultCode{-259}},
     {"read: empty PDU", Op::ReadTwo, {}, ReadShortOrTimeout},
     {"read: 1-byte PDU", Op::ReadTwo, {0x83}, ReadShortOrTimeout},
     {"read: 1-byte PDU, right code", Op::ReadTwo, {0x03}, ReadShortOrTimeout},
@@ -123,17 +123,17 @@ const PduCase kPdus[] = {
      {0x03, 0x06, 0x00, 0x01, 0x00, 0x02},
      ReadShortOrTimeout},
     {"read: PDU beyond its byte count", Op::ReadTwo, Plus(kReadTwoPdu, {0x00}), ReadShortOrTimeout},
-    {"write one ok", Op::WriteOne, {0x06, 0x00, 0x01, 0x00, 0x03}, 1},
-    {"write one: other value echoed", Op::WriteOne, {0x06, 0x00, 0x01, 0x12, 0x34}, 1},
-    {"write one: exception", Op::WriteOne, {0x86, 0x02}, -514},
+    {"write one ok", Op::WriteOne, {0x06, 0x00, 0x01, 0x00, 0x03}, ResultCode::Success(1)},
+    {"write one: other value echoed", Op::WriteOne, {0x06, 0x00, 0x01, 0x12, 0x34}, ResultCode::Success(1)},
+    {"write one: exception", Op::WriteOne, {0x86, 0x02}, ResultCode{-514}},
     {"write one: unknown exception", Op::WriteOne, {0x86, 0x07}, TcpBadExceptionCode},
     {"write one: empty PDU", Op::WriteOne, {}, TcpWriteOneUnexpectedLength},
     {"write one: 1-byte PDU", Op::WriteOne, {0x86}, TcpWriteOneUnexpectedLength},
     {"write one: 4 bytes", Op::WriteOne, {0x06, 0x00, 0x01, 0x00}, TcpWriteOneUnexpectedLength},
     {"write one: 6 bytes", Op::WriteOne, {0x06, 0x00, 0x01, 0x00, 0x03, 0x00}, TcpWriteOneUnexpectedLength},
     {"write one: function code", Op::WriteOne, {0x10, 0x00, 0x01, 0x00, 0x03}, TcpWriteOneUnexpectedLength},
-    {"write many ok", Op::WriteMany, {0x10, 0x00, 0x01, 0x00, 0x02}, 2},
-    {"write many: exception", Op::WriteMany, {0x90, 0x04}, -772},
+    {"write many ok", Op::WriteMany, {0x10, 0x00, 0x01, 0x00, 0x02}, ResultCode::Success(2)},
+    {"write many: exception", Op::WriteMany, {0x90, 0x04}, ResultCode{-772}},
     {"write many: unknown exception", Op::WriteMany, {0x90, 0x07}, TcpBadExceptionCode},
     {"write many: empty PDU", Op::WriteMany, {}, TcpWriteManyUnexpectedLength},
     {"write many: 1-byte PDU", Op::WriteMany, {0x90}, TcpWriteManyUnexpectedLength},
@@ -165,7 +165,7 @@ TEST_F(TcpTransactionsTest, LateResponseIsSkippedForTheRightOne) {
   transport.Deliver(Bytes(right.begin() + 3, right.begin() + 9));
   transport.Deliver(Bytes(right.begin() + 9, right.end()));
 
-  EXPECT_EQ(Run(Op::ReadTwo), 2);
+  EXPECT_EQ(Run(Op::ReadTwo), ResultCode::Success(2));
   EXPECT_EQ(registers, (std::vector<uint16_t>{1, 2}));
   const std::vector<std::pair<int64_t, int64_t>> expectedReceives{{7, 300}, {6, 50}, {7, 300}, {6, 300}};
   ASSERT_EQ(transport.receives.size(), expectedReceives.size());
@@ -198,7 +198,8 @@ const StreamCase kStreams[] = {
      [](auto& t) { t.Deliver(Plus(Adu(7, kReadTwoPdu, 9), Adu(8, kReadTwoPdu, 9))); },
      TcpTransactionIdMismatch, 13, 4},
     {"both ids wrong, then the right one",
-     [](auto& t) { t.Deliver(Plus(Adu(7, {0x03}, 9), Adu(1, kReadTwoPdu))); }, 6, 13, 4},
+     [](auto& t) { t.Deliver(Plus(Adu(7, {0x03}, 9), Adu(1, kReadTwoPdu))); }, ResultCode::Success(6), 13,
+     4},
     {"wrong, then silence", [](auto& t) { t.Deliver(Adu(7, kReadTwoPdu)); }, TcpTimeoutOrShort, 13, 3},
     {"wrong, then connection lost",
      [](auto& t) {
@@ -219,7 +220,7 @@ const StreamCase kStreams[] = {
        t.Break();
        t.Deliver(Adu(1, kReadTwoPdu));
      },
-     6, 13, 4},
+     ResultCode::Success(6), 13, 4},
     {"protocol id 1 wins over a wrong id",
      [](auto& t) { t.Deliver(Plus(MbapHeader(7, 1, 7, 1), kReadTwoPdu)); }, TcpProtocolIdNotZero, 99, 2},
     {"MBAP length 0 on a wrong id", [](auto& t) { t.Deliver(MbapHeader(7, 0, 0, 1)); }, TcpBadMbapLength, 99,
@@ -299,7 +300,7 @@ TEST_F(TcpTransactionsTest, BadHeaderLeavesTheStreamAtAFrameBoundary) {
       EXPECT_EQ(transport.discards[0].quietMs, 50) << c.name;
       EXPECT_EQ(transport.discards[0].timeoutMs, 300) << c.name;
     }
-    EXPECT_EQ(Exchange(), 6) << c.name;
+    EXPECT_EQ(Exchange(), ResultCode::Success(6)) << c.name;
     EXPECT_TRUE(transport.StreamEmpty()) << c.name;
   }
 }
@@ -311,8 +312,10 @@ TEST_F(TcpTransactionsTest, MbapLengthLimits) {
     uint16_t length;
     ResultCode expected;
   } cases[] = {
-      {513, 514, 513},  {513, 515, TcpBadMbapLength},  {513, 1, 0}, {4, 5, 4}, {4, 6, TcpBadMbapLength},
-      {2000, 515, 514}, {2000, 516, TcpBadMbapLength},
+      {513, 514, ResultCode::Success(513)}, {513, 515, TcpBadMbapLength},
+      {513, 1, ResultCode::Success(0)},     {4, 5, ResultCode::Success(4)},
+      {4, 6, TcpBadMbapLength},             {2000, 515, ResultCode::Success(514)},
+      {2000, 516, TcpBadMbapLength},
   };
   for (const auto& c : cases) {
     Reset();
@@ -322,16 +325,17 @@ TEST_F(TcpTransactionsTest, MbapLengthLimits) {
     Bytes response(2000, 0xAA);
     const ResultCode result = ExchangePdu(kReadRequestPdu, response.data(), c.capacity);
     EXPECT_EQ(result, c.expected) << c.capacity << "/" << c.length;
-    if (result < 0) continue;
-    EXPECT_EQ(Bytes(response.begin(), response.begin() + result), pdu);
-    EXPECT_EQ(response[static_cast<size_t>(result)], 0xAA);
-    EXPECT_EQ(state.rxLength, 7 + result);
+    if (result.IsFailure()) continue;
+    const int64_t length = result.Count();
+    EXPECT_EQ(Bytes(response.begin(), response.begin() + length), pdu);
+    EXPECT_EQ(response[static_cast<size_t>(length)], 0xAA);
+    EXPECT_EQ(state.rxLength, 7 + length);
   }
 }
 
 TEST_F(TcpTransactionsTest, TransactionCounter) {
   transport.Deliver(Adu(1, kReadTwoPdu));
-  EXPECT_EQ(Run(Op::ReadTwo), 2);
+  EXPECT_EQ(Run(Op::ReadTwo), ResultCode::Success(2));
   EXPECT_EQ(SentTransactionId(0), (Bytes{0x00, 0x01}));
 
   // Refused quantities and a missing connection neither send nor use an id.
@@ -355,11 +359,11 @@ TEST_F(TcpTransactionsTest, TransactionCounter) {
 
   // Reconnecting does not reset the counter; after 65535 comes 0.
   transport.Deliver(Adu(4, {0x06, 0x00, 0x01, 0x00, 0x03}));
-  EXPECT_EQ(Run(Op::WriteOne), 1);
+  EXPECT_EQ(Run(Op::WriteOne), ResultCode::Success(1));
   EXPECT_EQ(SentTransactionId(3), (Bytes{0x00, 0x04}));
   state.transactionId = 65535;
   transport.Deliver(Adu(0, {0x06, 0x00, 0x01, 0x00, 0x03}));
-  EXPECT_EQ(Run(Op::WriteOne), 1);
+  EXPECT_EQ(Run(Op::WriteOne), ResultCode::Success(1));
   EXPECT_EQ(SentTransactionId(4), (Bytes{0x00, 0x00}));
   EXPECT_EQ(state.transactionId, 0);
 }
@@ -369,7 +373,7 @@ TEST_F(TcpTransactionsTest, RequestFramesCarryTheSlaveIdAndFitTheBuffer) {
   std::vector<uint16_t> values(123);
   for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint16_t>(0x0100 + i);
   transport.Deliver(Adu(1, {0x10, 0x00, 0x05, 0x00, 0x7B}, 17));
-  EXPECT_EQ(WriteMany(5, values, 123), 123);
+  EXPECT_EQ(WriteMany(5, values, 123), ResultCode::Success(123));
   ASSERT_EQ(state.txLength, 259);
   const Bytes& sent = transport.sent[0];
   ASSERT_EQ(sent.size(), 259u);

@@ -54,7 +54,7 @@ TEST_F(RtuLibmodbusInteropTest, ReadsOneToAHundredTwentyFiveRegisters) {
     std::vector<uint16_t> registers;
     ASSERT_EQ(RtuReadRegisters(Context(), RtuPrepareRead(Context(), c.functionCode, c.start, c.quantity),
                                registers),
-              c.quantity);
+              ResultCode::Success(c.quantity));
     ASSERT_EQ(registers.size(), c.quantity);
     for (uint16_t i = 0; i < c.quantity; ++i) {
       const auto address = static_cast<uint16_t>(c.start + i);
@@ -65,20 +65,24 @@ TEST_F(RtuLibmodbusInteropTest, ReadsOneToAHundredTwentyFiveRegisters) {
 }
 
 TEST_F(RtuLibmodbusInteropTest, WritesOneRegister) {
-  ASSERT_EQ(RtuWriteSingleRegister(Context(), RtuPrepareWriteSingle(Context(), 5, 0xBEEF)), 1);
+  ASSERT_EQ(RtuWriteSingleRegister(Context(), RtuPrepareWriteSingle(Context(), 5, 0xBEEF)),
+            ResultCode::Success(1));
   EXPECT_EQ(slave.Holding(5, 1)[0], 0xBEEF);
   // 0x11 and 0x13 in the frame must pass the line untouched.
-  ASSERT_EQ(RtuWriteSingleRegister(Context(), RtuPrepareWriteSingle(Context(), 0x13, 0x1311)), 1);
+  ASSERT_EQ(RtuWriteSingleRegister(Context(), RtuPrepareWriteSingle(Context(), 0x13, 0x1311)),
+            ResultCode::Success(1));
   EXPECT_EQ(slave.Holding(0x13, 1)[0], 0x1311);
 }
 
 TEST_F(RtuLibmodbusInteropTest, WritesAHundredTwentyThreeRegisters) {
   std::vector<uint16_t> values(123);
   std::iota(values.begin(), values.end(), uint16_t{0x1100});
-  ASSERT_EQ(RtuWriteMultipleRegisters(Context(), RtuPrepareWriteMultiple(Context(), 20, values, 123)), 123);
+  ASSERT_EQ(RtuWriteMultipleRegisters(Context(), RtuPrepareWriteMultiple(Context(), 20, values, 123)),
+            ResultCode::Success(123));
   EXPECT_EQ(slave.Holding(20, 123), values);
   std::vector<uint16_t> readBack;
-  ASSERT_EQ(RtuReadRegisters(Context(), RtuPrepareRead(Context(), kFcReadHolding, 20, 123), readBack), 123);
+  ASSERT_EQ(RtuReadRegisters(Context(), RtuPrepareRead(Context(), kFcReadHolding, 20, 123), readBack),
+            ResultCode::Success(123));
   EXPECT_EQ(readBack, values);
 }
 

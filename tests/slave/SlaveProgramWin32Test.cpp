@@ -96,9 +96,11 @@ TEST(SlaveProgramWin32, ServesAComPort) {
   link.portName = pair.link;
   ASSERT_TRUE(link.RtuOpenPort());
   RtuTransactionContext context = link.TransactionContext(1);
-  ASSERT_EQ(RtuWriteSingleRegister(context, RtuPrepareWriteSingle(context, 7, 0x1311)), 1);
+  ASSERT_EQ(RtuWriteSingleRegister(context, RtuPrepareWriteSingle(context, 7, 0x1311)),
+            ResultCode::Success(1));
   std::vector<uint16_t> registers;
-  ASSERT_EQ(RtuReadRegisters(context, RtuPrepareRead(context, 0x03, 7, 1), registers), 1);
+  ASSERT_EQ(RtuReadRegisters(context, RtuPrepareRead(context, 0x03, 7, 1), registers),
+            ResultCode::Success(1));
   EXPECT_EQ(registers[0], 0x1311);
 }
 

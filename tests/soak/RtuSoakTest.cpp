@@ -60,8 +60,8 @@ TEST(SoakTest, RtuTransactionsUnderRandomFaults) {
 
     const SoakOperation operation = DrawOperation(random);
     std::vector<uint16_t> registers;
-    ResultCode success = 0;
-    ResultCode rc = 0;
+    int64_t success = 0;
+    ResultCode rc{0};
     const SoakClock::time_point start = SoakClock::now();
     switch (operation) {
       case SoakOperation::Read: {
@@ -97,8 +97,8 @@ TEST(SoakTest, RtuTransactionsUnderRandomFaults) {
     const std::string where = "RTU transaction " + std::to_string(n) + " (" + OperationName(operation) +
                               ", fault " + drawn.fault + ")";
     ASSERT_LT(MsSince(start), kHangMs) << where;
-    if (rc >= 0) {
-      ASSERT_EQ(rc, success) << where;
+    if (rc.IsSuccess()) {
+      ASSERT_EQ(rc, ResultCode::Success(success)) << where;
       if (operation == SoakOperation::Read) {
         ASSERT_EQ(registers, ReadRegion(static_cast<uint16_t>(success))) << where;
       }

@@ -7,9 +7,9 @@
 namespace varnetik::testing {
 
 void SoakTally::Result(SoakOperation operation, ResultCode code) {
-  if (code >= 0) {
+  if (code.IsSuccess()) {
     ++successes_;
-    ++results_[{operation, 0}];
+    ++results_[{operation, ResultCode::Success(0)}];
     return;
   }
   ++results_[{operation, code}];
@@ -23,7 +23,8 @@ void SoakTally::Print(const std::string& title) const {
   std::printf("[soak]   results:\n");
   for (const auto& [key, count] : results_) {
     const auto& [operation, code] = key;
-    std::string what = code == 0 ? std::string("success") : std::to_string(code) + " " + ResultMessage(code);
+    std::string what =
+        code.IsSuccess() ? std::string("success") : std::to_string(code.Number()) + " " + ResultMessage(code);
     std::printf("[soak]     %7lld  %-10s  %s\n", static_cast<long long>(count), OperationName(operation),
                 what.c_str());
   }

@@ -168,7 +168,7 @@ TEST(SoakTest, TcpOperationsUnderRandomFaults) {
     ASSERT_LE(resyncs, 1) << where;
     reconnects += resyncs;
 
-    ResultCode rc = click.count;
+    ResultCode rc = ResultCode::Success(click.count);
     if (!console.messages.empty()) {
       ASSERT_EQ(console.messages.size(), 1u) << where;
       const ShownMessage& box = console.messages[0];

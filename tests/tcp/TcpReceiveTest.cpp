@@ -41,7 +41,7 @@ TEST_F(TcpReceiveTest, CollectsAHeaderSentInThreePieces) {
       SendBytes(peer.Get(), piece);
     }
   });
-  EXPECT_EQ(link.TcpReceiveExact(buffer.data(), 7, 2000), 7);
+  EXPECT_EQ(link.TcpReceiveExact(buffer.data(), 7, 2000), ResultCode::Success(7));
   server.join();
   EXPECT_EQ((std::vector<uint8_t>(buffer.begin(), buffer.begin() + 7)),
             (std::vector<uint8_t>{0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01}));
@@ -49,7 +49,7 @@ TEST_F(TcpReceiveTest, CollectsAHeaderSentInThreePieces) {
 
 TEST_F(TcpReceiveTest, ShortReplyTimesOutAndKeepsTheBytesReceived) {
   SendBytes(peer.Get(), {1, 2, 3, 4, 5});
-  int64_t result = 0;
+  ResultCode result{0};
   const int64_t ms = MillisecondsTaken([&] { result = link.TcpReceiveExact(buffer.data(), 7, 300); });
   EXPECT_EQ(result, TcpTimeoutOrShort);
   EXPECT_GE(ms, 250);
@@ -63,7 +63,7 @@ TEST_F(TcpReceiveTest, PeerThatClosesIsATimeoutAfterTheFullLimit) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     peer.Close();
   });
-  int64_t result = 0;
+  ResultCode result{0};
   const int64_t ms = MillisecondsTaken([&] { result = link.TcpReceiveExact(buffer.data(), 7, 400); });
   server.join();
   EXPECT_EQ(result, TcpTimeoutOrShort);
@@ -77,7 +77,7 @@ TEST_F(TcpReceiveTest, ResetIsAConnectionLossReportedAtOnce) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     testing::ResetConnection(peer);
   });
-  int64_t result = 0;
+  ResultCode result{0};
   const int64_t ms = MillisecondsTaken([&] { result = link.TcpReceiveExact(buffer.data(), 7, 4000); });
   server.join();
   EXPECT_EQ(result, TcpConnectionLost);
@@ -86,11 +86,11 @@ TEST_F(TcpReceiveTest, ResetIsAConnectionLossReportedAtOnce) {
 
 TEST_F(TcpReceiveTest, CountZeroAndTimeoutZeroLeaveTheSocketAlone) {
   SendBytes(peer.Get(), {1, 2, 3, 4, 5, 6, 7});
-  EXPECT_EQ(link.TcpReceiveExact(buffer.data(), 0, 1000), 0);
+  EXPECT_EQ(link.TcpReceiveExact(buffer.data(), 0, 1000), ResultCode::Success(0));
   EXPECT_EQ(link.TcpReceiveExact(buffer.data(), 7, 0), TcpTimeoutOrShort);
   EXPECT_EQ(buffer[0], 0);
   // Nothing was taken from the connection by the two calls above.
-  EXPECT_EQ(link.TcpReceiveExact(buffer.data(), 7, 2000), 7);
+  EXPECT_EQ(link.TcpReceiveExact(buffer.data(), 7, 2000), ResultCode::Success(7));
   EXPECT_EQ(buffer[6], 7);
 }
 
@@ -121,7 +121,7 @@ TEST_F(TcpReceiveTest, DiscardStopsWhenTheLineFallsQuiet) {
     SendBytes(peer.Get(), {1, 2, 3, 4, 5, 6, 7});
   });
   link.TcpDiscardUntilQuiet(150, 3000);
-  EXPECT_EQ(link.TcpReceiveExact(buffer.data(), 7, 2000), 7);
+  EXPECT_EQ(link.TcpReceiveExact(buffer.data(), 7, 2000), ResultCode::Success(7));
   server.join();
   EXPECT_EQ((std::vector<uint8_t>(buffer.begin(), buffer.begin() + 7)),
             (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7}));
@@ -147,7 +147,7 @@ TEST(TcpLinkWithoutConnection, SendAndReceiveFail) {
   TcpLink link;
   uint8_t byte = 0;
   EXPECT_LT(link.TcpSend(&byte, 1), 0);
-  EXPECT_EQ(link.TcpReceiveExact(&byte, 0, 100), 0);
+  EXPECT_EQ(link.TcpReceiveExact(&byte, 0, 100), ResultCode::Success(0));
   EXPECT_EQ(link.TcpReceiveExact(&byte, 1, 100), TcpConnectionLost);
 }
 

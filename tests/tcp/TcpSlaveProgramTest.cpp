@@ -27,17 +27,22 @@ class TcpSlaveProgramTest : public ::testing::Test {
 };
 
 TEST_F(TcpSlaveProgramTest, WrittenRegistersReadBack) {
-  ASSERT_EQ(TcpWriteSingleRegister(context, TcpPrepareWriteSingle(context, 10, 0xBEEF)), 1);
+  ASSERT_EQ(TcpWriteSingleRegister(context, TcpPrepareWriteSingle(context, 10, 0xBEEF)),
+            ResultCode::Success(1));
   std::vector<uint16_t> values(123);
   for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint16_t>(0xA000 + 3 * i);
-  ASSERT_EQ(TcpWriteMultipleRegisters(context, TcpPrepareWriteMultiple(context, 1000, values, 123)), 123);
+  ASSERT_EQ(TcpWriteMultipleRegisters(context, TcpPrepareWriteMultiple(context, 1000, values, 123)),
+            ResultCode::Success(123));
 
-  ASSERT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x03, 10, 1), registers), 1);
+  ASSERT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x03, 10, 1), registers),
+            ResultCode::Success(1));
   EXPECT_EQ(registers[0], 0xBEEF);
-  ASSERT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x03, 1000, 123), registers), 123);
+  ASSERT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x03, 1000, 123), registers),
+            ResultCode::Success(123));
   EXPECT_EQ(registers, values);
   // Input register 1 ramps from 0 to 99.
-  ASSERT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x04, 0, 2), registers), 2);
+  ASSERT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x04, 0, 2), registers),
+            ResultCode::Success(2));
   EXPECT_LT(registers[1], 100);
 }
 
@@ -49,8 +54,10 @@ TEST_F(TcpSlaveProgramTest, BlockPastTheLastAddressGetsTheIllegalAddressExceptio
   other.port = link.port;
   ASSERT_EQ(other.TcpConnect(), LinkOpenResult::Opened);
   TcpTransactionContext otherContext = other.TransactionContext(1);
-  EXPECT_EQ(TcpReadRegisters(otherContext, TcpPrepareRead(otherContext, 0x04, 0, 125), registers), 125);
-  EXPECT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x03, 0, 2), registers), 2);
+  EXPECT_EQ(TcpReadRegisters(otherContext, TcpPrepareRead(otherContext, 0x04, 0, 125), registers),
+            ResultCode::Success(125));
+  EXPECT_EQ(TcpReadRegisters(context, TcpPrepareRead(context, 0x03, 0, 2), registers),
+            ResultCode::Success(2));
 }
 
 }  // namespace
