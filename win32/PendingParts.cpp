@@ -1,4 +1,4 @@
-// TEMPORARY: stands in for the log, table and picture parts until their branches are merged.
+// TEMPORARY: stands in for the table and picture parts until their branches are merged.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "win32/InfoWindow.h"
-#include "win32/LogList.h"
 #include "win32/Pictures.h"
 #include "win32/ResultList.h"
 #include "win32/TableMenu.h"
@@ -15,32 +14,6 @@
 #include "win32/WideText.h"
 
 namespace varnetik::win32 {
-
-namespace {
-std::vector<std::string>& Lines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
-}  // namespace
-
-LogList::LogList(HWND parent, int controlId)
-    : handle_(::CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY,
-                                0, 0, 10, 10, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
-                                nullptr, nullptr)) {}
-HWND LogList::Handle() const { return handle_; }
-void LogList::Append(const std::string& line) {
-  Lines().push_back(line);
-  const LRESULT index = ::SendMessageW(handle_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(line).c_str()));
-  ::SendMessageW(handle_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-}
-void LogList::Clear() {
-  Lines().clear();
-  ::SendMessageW(handle_, LB_RESETCONTENT, 0, 0);
-}
-int64_t LogList::LineCount() const { return static_cast<int64_t>(Lines().size()); }
-std::string LogList::Line(int64_t index) const { return Lines().at(static_cast<size_t>(index)); }
-int64_t LogList::SelectedLine() const { return ::SendMessageW(handle_, LB_GETCURSEL, 0, 0); }
-bool LogList::HandleNotify(const NMHDR&, LRESULT&) { return false; }
 
 HWND CreateResultList(HWND parent, ControlId id) {
   HWND list = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
