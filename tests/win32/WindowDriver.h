@@ -104,6 +104,9 @@ class WindowDriver {
     Settle();
   }
 
+  // The next save dialog is answered by typing this path into its file name field and pressing Enter.
+  void SaveNextAs(const std::wstring& path) { saveAs_ = path; }
+
   // The boxes shown since the last call, each answered with Enter.
   std::vector<SeenBox> TakeBoxes() { return std::exchange(boxes_, {}); }
   size_t BoxCount() const { return boxes_.size(); }
@@ -116,6 +119,11 @@ class WindowDriver {
       ::GetClassNameW(box, cls, 16);
       if (std::wstring(cls) == L"#32770" && current_->answered_ != box) {
         current_->answered_ = box;
+        if (!current_->saveAs_.empty()) {
+          // Typed once the dialog has finished setting itself up and waits for the operator.
+          ::SetTimer(nullptr, 0, 300, &WindowDriver::TypeIntoSaveDialog);
+          return ::CallNextHookEx(nullptr, code, wParam, lParam);
+        }
         wchar_t title[256] = {};
         wchar_t text[1024] = {};
         ::GetWindowTextW(box, title, 256);
@@ -128,11 +136,24 @@ class WindowDriver {
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
   }
 
+  // The file name field of the common save dialog is a combo box (id cmb13) or an edit field (edt1).
+  static void CALLBACK TypeIntoSaveDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    if (current_ == nullptr) return;
+    const std::wstring path = std::exchange(current_->saveAs_, {});
+    // The dialog opens with the focus in its file name field.
+    HWND name = ::GetFocus();
+    ::SendMessageW(name, EM_SETSEL, 0, -1);
+    for (wchar_t c : path) ::PostMessageW(name, WM_CHAR, c, 1);
+    PostKey(name, VK_RETURN);
+  }
+
   static inline WindowDriver* current_ = nullptr;
   win32::MainWindow& window_;
   HHOOK hook_ = nullptr;
   HWND answered_ = nullptr;
   std::vector<SeenBox> boxes_;
+  std::wstring saveAs_;
 };
 
 }  // namespace varnetik::testing

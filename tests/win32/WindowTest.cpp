@@ -123,6 +123,60 @@ TEST_F(WindowTest, TcpOperationsReachThePeerTheTableAndTheLog) {
   EXPECT_EQ(window_->Log().LineCount(), 0);
 }
 
+std::string ClipboardText() {
+  std::string text;
+  if (!::OpenClipboard(nullptr)) return text;
+  if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+    text = win32::Utf8(static_cast<const wchar_t*>(::GlobalLock(data)));
+    ::GlobalUnlock(data);
+  }
+  ::CloseClipboard();
+  return text;
+}
+
+// The table's menu opened by a right click on the first row, its items chosen with the arrow keys: the
+// clipboard gets the cell or the row, the save dialog writes the table.
+TEST_F(WindowTest, TheTableMenuCopiesAndSaves) {
+  ConnectTcp();
+  driver_->ClickTab(2);
+  driver_->Type(ControlId::TcpReadStartField, "10");
+  driver_->Click(Control(ControlId::TcpReadButton));
+  HWND table = Control(ControlId::TcpResultTable);
+  wchar_t folder[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, folder);
+  const std::wstring csv = std::wstring(folder) + L"varnetik-win32-\u00e4-test.csv";
+  ::DeleteFileW(csv.c_str());
+  const struct {
+    int downs;  // arrow presses from the menu's top; separators are skipped
+    const char* clipboard;
+  } items[] = {{1, "0x000A"}, {4, "30"}, {5, "0x000A\t10\t$001E\t30"}, {6, nullptr}};
+  for (const auto& item : items) {
+    SCOPED_TRACE(item.downs);
+    if (item.clipboard == nullptr) driver_->SaveNextAs(csv);
+    RECT row{};
+    ListView_GetItemRect(table, 0, &row, LVIR_LABEL);
+    const LPARAM at = MAKELPARAM((row.left + row.right) / 2, (row.top + row.bottom) / 2);
+    ::PostMessageW(table, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    ::PostMessageW(table, WM_RBUTTONUP, 0, at);
+    for (int i = 0; i < item.downs; ++i) WindowDriver::PostKey(table, VK_DOWN);
+    WindowDriver::PostKey(table, VK_RETURN);
+    driver_->Settle();
+    if (item.clipboard != nullptr) {
+      EXPECT_EQ(ClipboardText(), item.clipboard);
+    }
+  }
+  for (const SeenBox& box : driver_->TakeBoxes()) ADD_FAILURE() << box.title << ": " << box.text;
+  HANDLE file = ::CreateFileW(csv.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << LastLogText();
+  char bytes[256] = {};
+  DWORD read = 0;
+  ::ReadFile(file, bytes, sizeof bytes, &read, nullptr);
+  ::CloseHandle(file);
+  ::DeleteFileW(csv.c_str());
+  EXPECT_EQ(std::string(bytes, read), "Adresse;Adresse dez.;Hex;Dezimal\r\n0x000A;10;$001E;30\r\n0x000B;11;$0021;33\r\n");
+  EXPECT_EQ(LastLogText(), "CSV gespeichert: " + win32::Utf8(csv));
+}
+
 // A failure is reported twice: a "! " line in the log and a "Fehler" box with the same message; a failed
 // read leaves the table as it was.
 TEST_F(WindowTest, FailuresReachTheLogAndABoxAndKeepTheTable) {
