@@ -13,6 +13,12 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
 
+// Posted to the list itself when lines wait to be shown.
+UINT ShowNewLinesMessage() {
+  static const UINT message = RegisterWindowMessageW(L"VarnetikLogShowNewLines");
+  return message;
+}
+
 // Private until the window's shared conversion pair exists; both directions are lossless for valid UTF-8.
 std::wstring WideFromUtf8(std::string_view text) {
   if (text.empty()) return std::wstring();
@@ -76,22 +82,32 @@ LogList::~LogList() {
 HWND LogList::Handle() const { return list_; }
 
 void LogList::Append(const std::string& utf8Line) {
-  const int64_t selected = SelectedLine();
-  // Someone reading an older line with the focus in the log keeps that line and the view until they move
-  // back to the end; otherwise a screen reader would be pulled to the newest line with every new one.
-  const bool readingOlderLine = GetFocus() == list_ && selected >= 0 && selected < LineCount() - 1;
+  if (!newLinesPending_) {
+    // Someone reading an older line with the focus in the log keeps that line and the view until they
+    // move back to the end; otherwise a screen reader would be pulled to the newest line with every new
+    // one. Input is served only after the posted message, so the decision holds for the whole batch.
+    const int64_t selected = SelectedLine();
+    followNewest_ = !(GetFocus() == list_ && selected >= 0 && selected < LineCount() - 1);
+    newLinesPending_ = PostMessageW(list_, ShowNewLinesMessage(), 0, 0) != FALSE;
+  }
   lines_.Append(utf8Line);
   widest_ = std::max(widest_, Measure(WideFromUtf8(utf8Line)));
+  if (!newLinesPending_) ShowNewLines();  // no message could be posted: show it now
+}
+
+void LogList::ShowNewLines() {
+  newLinesPending_ = false;
   UpdateColumnWidth();
-  const int newest = ItemIndex(LineCount() - 1);
-  // Only the new line is painted (when it is in view); the others keep their state and the view its place.
+  // Only new lines in view are painted; the others keep their state and the view its place.
   ListView_SetItemCountEx(list_, ItemIndex(LineCount()), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-  if (readingOlderLine) return;
+  if (!followNewest_ || LineCount() == 0) return;
+  const int newest = ItemIndex(LineCount() - 1);
   ListView_SetItemState(list_, newest, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_EnsureVisible(list_, newest, FALSE);
 }
 
 void LogList::Clear() {
+  newLinesPending_ = false;  // the posted message then finds nothing to show
   ListView_SetItemCountEx(list_, 0, 0);
   lines_.Clear();
   widest_ = 0;
@@ -103,7 +119,10 @@ int64_t LogList::LineCount() const { return lines_.Count(); }
 
 std::string LogList::Line(int64_t index) const { return std::string(lines_.Line(index)); }
 
-int64_t LogList::SelectedLine() const { return ListView_GetNextItem(list_, -1, LVNI_SELECTED); }
+int64_t LogList::SelectedLine() const {
+  if (newLinesPending_ && followNewest_) return LineCount() - 1;
+  return ListView_GetNextItem(list_, -1, LVNI_SELECTED);
+}
 
 bool LogList::HandleNotify(const NMHDR& header, LRESULT& result) {
   if (header.hwndFrom != list_) return false;
@@ -145,6 +164,10 @@ bool LogList::HandleNotify(const NMHDR& header, LRESULT& result) {
 LRESULT CALLBACK LogList::ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                    DWORD_PTR self) {
   LogList& log = *reinterpret_cast<LogList*>(self);
+  if (message == ShowNewLinesMessage()) {
+    if (log.newLinesPending_) log.ShowNewLines();
+    return 0;
+  }
   switch (message) {
     case WM_KEYDOWN:
       if (wParam == 'C' && GetKeyState(VK_CONTROL) < 0) {

@@ -3,6 +3,10 @@
 // list-view support), so an append costs the same at the millionth line as at the first and no line is
 // kept twice. The column is as wide as the widest line, measured as each line arrives with the list's
 // font (all lines once more when the font changes), so that a long frame dump can be scrolled sideways.
+// The list view itself learns of new lines once per turn of the message loop, not once per line: every
+// message to a list view costs far more than storing a line (a repaint of the scroll bar, notifications to
+// the parent), and an operation logs several lines at a time. What Append promises holds at once for
+// LineCount, Line and SelectedLine.
 #pragma once
 
 #include <windows.h>
@@ -42,6 +46,7 @@ class LogList {
   int Measure(const std::wstring& text) const;
   void MeasureAllLines();
   void UpdateColumnWidth();
+  void ShowNewLines();
   void CopySelectedLine() const;
   void DrawLine(HDC dc, int64_t index) const;
 
@@ -50,6 +55,8 @@ class LogList {
   LogLineStore lines_;
   int widest_ = 0;
   int columnWidth_ = -1;
+  bool newLinesPending_ = false;  // lines the list view does not know of yet; a message to show them is posted
+  bool followNewest_ = true;      // whether they take the selection (decided when the first of them came)
 };
 
 }  // namespace varnetik::win32
