@@ -280,20 +280,25 @@ TEST_F(ResultListFixture, SaveItemGoesThroughTheRealSaveDialog) {
   const fs::path bare = folder.Path() / L"werte";
   shell.realSaveDialog = true;
   std::wstring proposed;
-  HWND focusedAtStart = nullptr;
+  // The name the dialog proposes, in its focused file name field, where the typing goes.
+  const auto readProposed = [&proposed] {
+    wchar_t text[MAX_PATH] = {};
+    GetWindowTextW(GetFocus(), text, MAX_PATH);
+    proposed = text;
+  };
   const auto typePath = [&](const fs::path& path) {
-    return IdleStep{MSGF_DIALOGBOX, [&, path](HWND dialog) {
-                      focusedAtStart = GetFocus();
-                      wchar_t text[MAX_PATH] = {};
-                      GetWindowTextW(focusedAtStart, text, MAX_PATH);
-                      proposed = text;
-                      (void)dialog;
+    return IdleStep{MSGF_DIALOGBOX, [&, path](HWND) {
+                      readProposed();
                       PressKey(VK_HOME);
                       PressKey(VK_END, VK_SHIFT);
                       testing::TypeText(path.wstring());
                       PressKey(VK_RETURN);
                     }};
   };
+  const IdleStep escape{MSGF_DIALOGBOX, [&](HWND) {
+                          readProposed();
+                          PressKey(VK_ESCAPE);
+                        }};
   const struct {
     const char* name;
     std::vector<IdleStep> steps;
@@ -304,8 +309,7 @@ TEST_F(ResultListFixture, SaveItemGoesThroughTheRealSaveDialog) {
        {"CSV gespeichert: " + tables::Utf8(file.wstring())}, {file.filename().wstring()}},
       {"no extension appended", {ChooseInMenu(DownsTo(kSaveCsvItem)), typePath(bare)},
        {"CSV gespeichert: " + tables::Utf8(bare.wstring())}, {bare.filename().wstring()}},
-      {"cancelled", {ChooseInMenu(DownsTo(kSaveCsvItem)), {MSGF_DIALOGBOX, [](HWND) { PressKey(VK_ESCAPE); }}}, {},
-       {}},
+      {"cancelled", {ChooseInMenu(DownsTo(kSaveCsvItem)), escape}, {}, {}},
   };
   for (const auto& c : cases) {
     shell.console.log.clear();

@@ -70,6 +70,7 @@ TEST_F(SafeFileWriteWin32, ReplacementKeepsTheOldFilesAttributes) {
   const fs::path target = dir / L"register.csv";
   WriteText(target, "alt");
   ASSERT_TRUE(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_NE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
   EXPECT_EQ(WriteFileReplacing(target.wstring(), "neu"), WriteOutcome::Written);
   EXPECT_EQ(ReadAll(target), "neu");
   EXPECT_NE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
