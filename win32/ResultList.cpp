@@ -40,9 +40,13 @@ LRESULT CALLBACK ResultListProc(HWND list, UINT message, WPARAM wParam, LPARAM l
     case WM_RBUTTONDBLCLK: {
       const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       rightDownOffRows = !IsOnRow(list, point);
-      if (!rightDownOffRows) break;
-      SetFocus(list);
-      return 0;
+      if (rightDownOffRows) {
+        SetFocus(list);
+        return 0;
+      }
+      // A quick second right-click is a click of its own: the list view would neither select its row nor
+      // ask for the menu on a double-click.
+      return DefSubclassProc(list, WM_RBUTTONDOWN, wParam, lParam);
     }
     case WM_RBUTTONUP:
       if (rightDownOffRows) {

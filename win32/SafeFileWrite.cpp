@@ -101,6 +101,7 @@ HANDLE CreateSibling(const std::wstring& folder, std::wstring& name) {
 struct Existing {
   enum Kind { None, File, Refused } kind = None;
   std::wstring finalPath;  // for a file: where it really is, links followed
+  DWORD attributes = 0;
 };
 
 Existing Inspect(const std::wstring& path) {
@@ -115,7 +116,8 @@ Existing Inspect(const std::wstring& path) {
   BY_HANDLE_FILE_INFORMATION info{};
   const bool plainFile = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
                          (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
-  Existing existing{plainFile ? Existing::File : Existing::Refused, plainFile ? FinalPathOf(handle) : L""};
+  Existing existing{plainFile ? Existing::File : Existing::Refused, plainFile ? FinalPathOf(handle) : L"",
+                    info.dwFileAttributes};
   CloseHandle(handle);
   if (existing.kind == Existing::File && existing.finalPath.empty()) existing.finalPath = path;
   return existing;
@@ -151,8 +153,15 @@ WriteOutcome WriteFileReplacing(const std::wstring& path, const std::string& byt
     DeleteFileW(sibling.c_str());
     return WriteOutcome::WriteFailed;
   }
-  // ReplaceFileW gives the new content the old file's attributes, security and creation time; where the
-  // file system cannot do that, a plain move over it still replaces it in one step.
+  // The replacement keeps what the operator may have marked on the old file (hidden, archive), whichever
+  // way below takes the file's place.
+  constexpr DWORD kKeptAttributes =
+      FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  if (exists && (existing.attributes & kKeptAttributes) != 0) {
+    SetFileAttributesW(sibling.c_str(), existing.attributes & kKeptAttributes);
+  }
+  // ReplaceFileW gives the new content the old file's security and creation time; where the file system
+  // cannot do that, a plain move over it still replaces it in one step.
   if (exists && ReplaceFileW(target.c_str(), sibling.c_str(), nullptr,
                              REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)) {
     return WriteOutcome::Written;
