@@ -69,6 +69,15 @@ LRESULT CALLBACK InfoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
       }
       break;
+    case WM_NEXTDLGCTL: {
+      // Tab and Shift+Tab, through IsDialogMessageW: this is no dialog, so the move is made here.
+      HWND focus = GetFocus();
+      if (!IsChild(window, focus)) focus = nullptr;  // the window itself: start from the first control
+      HWND next = LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam)
+                                      : GetNextDlgTabItem(window, focus, wParam != 0);
+      if (next != nullptr) SetFocus(next);
+      return 0;
+    }
     case WM_DPICHANGED: {
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
       SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
@@ -139,7 +148,7 @@ void ShowInfoWindow(HWND owner) {
   HBITMAP donation = DecodeGifBitmap(EmbeddedDonationGif(), GetSysColor(COLOR_3DFACE));
   if (donation != nullptr) {
     info.picture = CreatePictureControl(window, kDonationPictureId, donation, 0, 0,
-                                        pictures_detail::Utf8ToWide(kDonationTooltip));
+                                        pictures_detail::Utf8ToWide(kDonationTooltip), PictureFocus::TabStop);
   }
   const UINT dpi = GetDpiForWindow(window);
   LayOut(dpi);

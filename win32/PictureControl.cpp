@@ -31,7 +31,20 @@ void Paint(HWND control, HBITMAP bitmap) {
   StretchBlt(dc, 0, 0, client.right, client.bottom, source, 0, 0, size.cx, size.cy, SRCCOPY);
   SelectObject(source, previous);
   DeleteDC(source);
+  // The picture fills its whole box, so the keyboard focus is marked on top of it.
+  if (GetFocus() == control) DrawFocusRect(dc, &client);
   EndPaint(control, &paint);
+}
+
+// What a click reports (STN_CLICKED to the parent), for Enter and Space while it has the focus.
+void ReportClick(HWND control) {
+  SendMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), STN_CLICKED),
+               reinterpret_cast<LPARAM>(control));
+}
+
+bool IsPressKey(WPARAM key) {
+  const bool modified = GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
+  return (key == VK_RETURN || key == VK_SPACE) && !modified;
 }
 
 LRESULT CALLBACK PictureProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
@@ -42,6 +55,22 @@ LRESULT CALLBACK PictureProc(HWND control, UINT message, WPARAM wParam, LPARAM l
       return 0;
     case WM_ERASEBKGND:
       return 1;  // the picture covers the whole control
+    case WM_GETDLGCODE: {
+      // Enter would otherwise go to the dialog's default button.
+      const auto* msg = reinterpret_cast<const MSG*>(lParam);
+      const LRESULT code = DefSubclassProc(control, message, wParam, lParam);
+      return msg != nullptr && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN ? code | DLGC_WANTMESSAGE : code;
+    }
+    case WM_KEYDOWN:
+      if (IsPressKey(wParam)) {
+        ReportClick(control);
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      InvalidateRect(control, nullptr, FALSE);
+      break;
     case WM_NCDESTROY:
       RemoveWindowSubclass(control, PictureProc, kSubclassId);
       RemovePropW(control, kBitmapProperty);
@@ -73,7 +102,8 @@ void AddTooltip(HWND parent, HWND control, const std::wstring& text) {
 
 }  // namespace
 
-HWND CreatePictureControl(HWND parent, int id, HBITMAP bitmap, int x, int y, const std::wstring& tooltip) {
+HWND CreatePictureControl(HWND parent, int id, HBITMAP bitmap, int x, int y, const std::wstring& tooltip,
+                          PictureFocus focus) {
   const SIZE size = BitmapSize(bitmap);
   if (parent == nullptr || size.cx <= 0 || size.cy <= 0) {
     if (bitmap != nullptr) DeleteObject(bitmap);
@@ -85,7 +115,9 @@ HWND CreatePictureControl(HWND parent, int id, HBITMAP bitmap, int x, int y, con
   const int width = MulDiv(size.cx, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
   const int height = MulDiv(size.cy, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
   HWND control = CreateWindowExW(0, L"STATIC", nullptr,
-                                 WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_NOTIFY | SS_REALSIZECONTROL, x, y, width,
+                                 WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_NOTIFY | SS_REALSIZECONTROL |
+                                     (focus == PictureFocus::TabStop ? WS_TABSTOP : 0),
+                                 x, y, width,
                                  height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  GetModuleHandleW(nullptr), nullptr);
   if (control == nullptr || !SetPropW(control, kBitmapProperty, bitmap)) {

@@ -18,7 +18,8 @@ HWND CreateLogoPicture(HWND parent, std::span<const unsigned char> jpegFile) {
   HBITMAP bitmap = DecodeJpegBitmap(jpegFile);
   if (bitmap == nullptr) return nullptr;
   return CreatePictureControl(parent, static_cast<int>(ControlId::LogoPicture), bitmap, 0, 0,
-                              pictures_detail::Utf8ToWide(WebAddressHost(kMakerPageAddress)));
+                              pictures_detail::Utf8ToWide(WebAddressHost(kMakerPageAddress)),
+                              PictureFocus::NoTabStop);
 }
 
 SIZE PictureLogicalSize(HWND picture) { return PictureBitmapSize(picture); }

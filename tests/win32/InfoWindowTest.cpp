@@ -187,5 +187,26 @@ TEST_F(InfoWindowTest, OnlyALeftClickOnTheDonationPictureAsksForTheDonationPage)
   EXPECT_NE(DonationPageAddress(), MakerPageAddress());
 }
 
+TEST_F(InfoWindowTest, TabReachesTheDonationPictureWhereEnterAndSpaceAskForThePage) {
+  ShowInfoWindow(nullptr);
+  testing::Pump();
+  HWND info = InfoWindowHandle();
+  ASSERT_NE(info, nullptr);
+  HWND picture = GetDlgItem(info, kDonationPictureId);
+  ASSERT_NE(picture, nullptr);
+  ASSERT_EQ(GetForegroundWindow(), info);
+  PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 1);
+  PostMessageW(GetFocus(), WM_KEYUP, VK_TAB, 0xC0000001);
+  testing::Pump();
+  ASSERT_EQ(GetFocus(), picture);
+  for (const WPARAM key : {VK_RETURN, VK_SPACE}) {
+    opened_.clear();
+    PostMessageW(picture, WM_KEYDOWN, key, 1);
+    PostMessageW(picture, WM_KEYUP, key, 0xC0000001);
+    testing::Pump();
+    EXPECT_EQ(opened_, std::vector<std::wstring>{DonationPageAddress()}) << key;
+  }
+}
+
 }  // namespace
 }  // namespace varnetik::win32
