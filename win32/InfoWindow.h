@@ -1,11 +1,19 @@
-// The info window: one instance, not modal.
+// The info window: the program's name, the maker's notices and the version, and the donation picture
+// that opens the donation page. A top-level window of its own, not owned by the main window and not
+// modal; at most one exists, and closing it destroys it.
 #pragma once
 
 #include <windows.h>
 
 namespace varnetik::win32 {
 
-void ShowInfoWindow(HWND owner);
+// Shows the info window, centred on owner's monitor; when it already exists, brings it to the front.
+void ShowInfoWindow(HWND owner);   // one instance, not modal; a second call brings it to the front
+// For the message loop, before TranslateMessage: keyboard navigation in the info window (Esc closes it).
+// True when the message was handled and must not be dispatched again.
 bool IsInfoWindowMessage(MSG& msg);
+
+// The info window, or nullptr when it is closed.
+HWND InfoWindowHandle();
 
 }  // namespace varnetik::win32

@@ -326,11 +326,11 @@ void MainWindow::PlaceControls() {
       default: place(b.handle, r);
     }
   }
-  if (logo_ != nullptr && !laidOut_) {
-    RECT client{};
-    ::GetClientRect(window_, &client);
-    ::SetWindowPos(logo_, nullptr, client.right - Scale(20 + kLogoWidth), Scale(62), 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (logo_ != nullptr) {
+    // The picture's own size, scaled; where it goes follows the window's width (LayOut).
+    const SIZE picture = PictureLogicalSize(logo_);
+    ::SetWindowPos(logo_, nullptr, 0, 0, Scale(picture.cx), Scale(picture.cy),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   for (int page = 0; page < 2; ++page) {
     const LogicalRect r = ScaleToDpi(kResultTableRect, dpi_);
@@ -426,7 +426,7 @@ void MainWindow::OnCommand(int id, int code, HWND from) {
   }
   const ControlId control = static_cast<ControlId>(id);
   if (control == ControlId::LogoPicture && (code == STN_CLICKED || code == STN_DBLCLK)) {
-    gate_->Run(control, [this] { OpenWebPage(config_.makerPage); });
+    gate_->Run(control, [] { OpenWebPage(MakerPageAddress()); });
     return;
   }
   if (code != BN_CLICKED || Control(control) != from) return;

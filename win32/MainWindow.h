@@ -20,10 +20,9 @@ namespace varnetik::win32 {
 
 struct WindowConfig {
   std::vector<std::string> portCandidates;  // names the port scan tries, in order
-  std::wstring makerPage;                   // opened by the logo picture
 };
 
-// The real machine's COM ports and the maker's page.
+// The real machine's COM ports.
 WindowConfig DefaultWindowConfig();
 
 inline constexpr wchar_t kMainWindowClass[] = L"VarnetikMainWindow";
