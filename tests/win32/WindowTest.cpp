@@ -8,6 +8,7 @@
 #include "operator/MainWindowControls.h"
 #include "tests/win32/ModbusPeer.h"
 #include "tests/win32/WindowDriver.h"
+#include "win32/InfoWindow.h"
 #include "win32/MainWindow.h"
 #include "win32/WideText.h"
 
@@ -215,6 +216,34 @@ TEST_F(WindowTest, AClickDuringAWaitIsHandledAfterTheHandler) {
   WindowDriver::PostClick(Control(ControlId::ClearLogButton));
   EXPECT_EQ(UntilBoxAnswered().size(), 1u);
   EXPECT_EQ(window_->Log().LineCount(), 0);
+}
+
+// "Info..." from the window menu by keyboard (Alt, the arrow into the menu, Enter), twice: one info window.
+TEST_F(WindowTest, InfoTwiceShowsOneInfoWindow) {
+  std::vector<HWND> shown;
+  for (int time = 0; time < 2; ++time) {
+    HWND main = window_->Handle();
+    ::PostMessageW(main, WM_SYSKEYDOWN, VK_MENU, 0x20000001);
+    ::PostMessageW(main, WM_SYSKEYUP, VK_MENU, 0xC0000001);
+    WindowDriver::PostKey(main, VK_DOWN);
+    WindowDriver::PostKey(main, VK_RETURN);
+    driver_->Settle();
+    shown.push_back(win32::InfoWindowHandle());
+  }
+  ASSERT_NE(shown[0], nullptr);
+  EXPECT_EQ(shown[1], shown[0]);
+  int infoWindows = 0;
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND window, LPARAM count) {
+        wchar_t title[16] = {};
+        ::GetWindowTextW(window, title, 16);
+        if (::IsWindowVisible(window) && std::wstring(title) == L"Info") ++*reinterpret_cast<int*>(count);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&infoWindows));
+  EXPECT_EQ(infoWindows, 1);
+  ::DestroyWindow(shown[0]);
 }
 
 // Tab walks the controls in creation order, skipping the hidden pages, and comes round again.
