@@ -218,6 +218,39 @@ TEST_F(WindowTest, AClickDuringAWaitIsHandledAfterTheHandler) {
   EXPECT_EQ(window_->Log().LineCount(), 0);
 }
 
+// Window messages are served during the wait, not after it, and the cursor shows the wait meanwhile.
+TEST_F(WindowTest, WindowMessagesAreServedDuringAWait) {
+  struct Seen {
+    bool served = false;
+    bool duringHandler = false;
+    bool busyCursor = false;
+    const win32::HandlerGate* gate = nullptr;
+  } seen;
+  seen.gate = &window_->Gate();
+  HWND observer = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ::SetWindowLongPtrW(observer, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&seen));
+  ::SetWindowLongPtrW(observer, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+    if (m == WM_APP) {
+      auto* s = reinterpret_cast<Seen*>(::GetWindowLongPtrW(w, GWLP_USERDATA));
+      s->served = true;
+      s->duringHandler = s->gate->Running();
+      s->busyCursor = s->gate->Busy();
+      return 0;
+    }
+    return ::DefWindowProcW(w, m, wp, lp);
+  }));
+  ConnectTcp();
+  driver_->ClickTab(2);
+  driver_->Type(ControlId::TcpReadStartField, std::to_string(ModbusPeer::kSilentAddress));
+  WindowDriver::PostClick(Control(ControlId::TcpReadButton));
+  ::PostMessageW(observer, WM_APP, 0, 0);
+  UntilBoxAnswered();
+  ::DestroyWindow(observer);
+  EXPECT_TRUE(seen.served);
+  EXPECT_TRUE(seen.duringHandler);
+  EXPECT_TRUE(seen.busyCursor);
+}
+
 // "Info..." from the window menu by keyboard (Alt, the arrow into the menu, Enter), twice: one info window.
 TEST_F(WindowTest, InfoTwiceShowsOneInfoWindow) {
   std::vector<HWND> shown;
