@@ -17,7 +17,7 @@
 #include <QTime>
 
 #include "app/ControlFactory.h"
-#include "app/HintedField.h"
+#include "operator/HintedField.h"
 #include "app/InfoWindow.h"
 #include "app/JpegDecoder.h"
 #include "app/LogStamp.h"

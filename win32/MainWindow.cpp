@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "operator/HintedField.h"
 #include "operator/LogStamp.h"
 #include "operator/RtuSide.h"
 #include "operator/TcpSide.h"
@@ -606,6 +607,13 @@ void MainWindow::ShowMessage(const std::string& title, const std::string& text) 
   gate_->EndWait();
   HWND owner = ::GetActiveWindow();
   ::MessageBoxW(owner != nullptr ? owner : window_, Wide(text).c_str(), Wide(title).c_str(), MB_OK);
+  if (title != kHintTitle || !gate_->RunningSource()) return;
+  // Back to the entry the hint refused, its text selected, ready to be typed over.
+  if (const std::optional<ControlId> field = HintedField(*gate_->RunningSource(), text, *this)) {
+    HWND control = Control(*field);
+    ::SetFocus(control);
+    ::SendMessageW(control, EM_SETSEL, 0, -1);
+  }
 }
 
 void MainWindow::ShowLinkStatus() {

@@ -204,6 +204,12 @@ TEST_F(WindowTest, AnEntryOutOfRangeIsAHintAndSendsNothing) {
   EXPECT_EQ(PressExpectingBox(ControlId::TcpReadButton),
             (std::vector<SeenBox>{{"Hinweis", "Anzahl muss 1..125 sein."}}));
   EXPECT_EQ(Log().size(), lines);
+  // The refused entry has the focus again, its text selected to be typed over.
+  EXPECT_EQ(::GetFocus(), Control(ControlId::TcpReadCountField));
+  DWORD from = 1, to = 0;
+  ::SendMessageW(Control(ControlId::TcpReadCountField), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                 reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(std::make_pair(from, to), std::make_pair(DWORD{0}, DWORD{3}));
 }
 
 // What the operator clicks while a handler waits is kept and handled after it, never inside it: the
