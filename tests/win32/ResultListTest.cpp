@@ -159,6 +159,24 @@ TEST_F(ResultListFixture, ItemsCopyTheCellsOfTheTableTheMenuWasOpenedOn) {
   EXPECT_EQ(shell.console.events, std::vector<std::string>());
 }
 
+TEST_F(ResultListFixture, CtrlCCopiesTheSelectedRowAsTheMenuDoes) {
+  const struct {
+    ControlId table;
+    int row;
+    const char* clipboard;
+  } cases[] = {
+      {ControlId::TcpResultTable, 1, "0x000B\t11\t$0000\t0"},
+      {ControlId::RtuResultTable, 2, "0x0000\t0\t$FFFF\t65535"},
+  };
+  for (const auto& c : cases) {
+    SetClipboardText(shell.window, "vorher");
+    testing::LeftClickAt(testing::RowCentre(List(c.table), c.row));
+    PressKey('C', VK_CONTROL);
+    testing::DrainMessages();
+    EXPECT_EQ(ClipboardText(shell.window), c.clipboard) << c.row;
+  }
+}
+
 TEST_F(ResultListFixture, MenuNamesTheRowsCellsAndOpensOnlyForASelectedRow) {
   shell.script = {CloseMenu()};
   shell.RightClickRow(shell.rtuList, 1);

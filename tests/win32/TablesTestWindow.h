@@ -20,6 +20,9 @@ namespace varnetik::win32::testing {
 void PressKey(WORD key, WORD modifier = 0);
 void TypeText(const std::wstring& text);
 void RightClickAt(POINT screenPoint);
+void LeftClickAt(POINT screenPoint);
+// Handles every message waiting, the input just sent among them.
+void DrainMessages();
 
 // The centre of a row in screen pixels; below the last row for -1.
 POINT RowCentre(HWND list, int row);
