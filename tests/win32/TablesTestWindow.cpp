@@ -165,6 +165,11 @@ LRESULT TablesTestWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENTERIDLE: {
       const auto kind = static_cast<UINT>(wParam);
       const auto shown = reinterpret_cast<HWND>(lParam);
+      if (kind == MSGF_MENU) {
+        RECT rect{};
+        GetWindowRect(shown, &rect);
+        lastMenuAt = {rect.left, rect.top};
+      }
       if (kind == MSGF_DIALOGBOX) {
         wchar_t title[256] = {};
         GetWindowTextW(shown, title, 256);

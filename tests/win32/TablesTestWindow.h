@@ -50,6 +50,7 @@ class TablesTestWindow {
   std::deque<IdleStep> script;
   // "id caption" per menu line ("---" for a separator) of the last menu shown; empty when none was.
   std::vector<std::string> lastMenu;
+  POINT lastMenuAt{};  // its top left corner on the screen
   // Titles of the dialogs that went idle, in order.
   std::vector<std::string> dialogs;
   bool abandoned = false;  // a menu or dialog got no answer and was closed by the guard
