@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "win32/TablesUtf16.h"
+#include "win32/UnicodeClipboard.h"
 
 namespace varnetik::win32 {
 
@@ -54,6 +55,15 @@ LRESULT CALLBACK ResultListProc(HWND list, UINT message, WPARAM wParam, LPARAM l
         POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         ClientToScreen(list, &point);
         SendMessageW(GetParent(list), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(point.x, point.y));
+        return 0;
+      }
+      break;
+    case WM_KEYDOWN:
+      // Ctrl+C copies the selected row as "Komplette Zeile kopieren" does; the list view has no copy.
+      if (wParam == 'C' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
+        if (const int row = ResultListSelectedRow(list); row >= 0) {
+          SetClipboardText(list, RowClipboardText(ResultListCells(list, row)));
+        }
         return 0;
       }
       break;

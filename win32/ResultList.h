@@ -1,7 +1,8 @@
 // A result table of the native window: a report-style list view with the five columns (address hex/dec,
 // value hex/dec, an empty fifth), text only, one row selected at a time across the full width, the
 // selection kept visible without the focus, a sunken border, double-buffered, not sortable, not editable.
-// The window places it and gives it the font; the column widths follow the window's DPI.
+// The window places it and gives it the font; the column widths follow the window's DPI. Ctrl+C copies
+// the selected row as the context menu's "Komplette Zeile kopieren" does.
 #pragma once
 
 #include <windows.h>

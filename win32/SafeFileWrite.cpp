@@ -160,12 +160,8 @@ WriteOutcome WriteFileReplacing(const std::wstring& path, const std::string& byt
   if (exists && (existing.attributes & kKeptAttributes) != 0) {
     SetFileAttributesW(sibling.c_str(), existing.attributes & kKeptAttributes);
   }
-  // ReplaceFileW gives the new content the old file's security and creation time; where the file system
-  // cannot do that, a plain move over it still replaces it in one step.
-  if (exists && ReplaceFileW(target.c_str(), sibling.c_str(), nullptr,
-                             REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)) {
-    return WriteOutcome::Written;
-  }
+  // One rename puts the new file in the old one's place. Not ReplaceFileW: where another program holds
+  // the file it fails and leaves a file of its own in the folder (seen under Wine).
   if (MoveFileExW(sibling.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return WriteOutcome::Written;
   }

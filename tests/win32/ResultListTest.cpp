@@ -159,10 +159,32 @@ TEST_F(ResultListFixture, ItemsCopyTheCellsOfTheTableTheMenuWasOpenedOn) {
   EXPECT_EQ(shell.console.events, std::vector<std::string>());
 }
 
+TEST_F(ResultListFixture, CtrlCCopiesTheSelectedRowAsTheMenuDoes) {
+  const struct {
+    ControlId table;
+    int row;
+    const char* clipboard;
+  } cases[] = {
+      {ControlId::TcpResultTable, 1, "0x000B\t11\t$0000\t0"},
+      {ControlId::RtuResultTable, 2, "0x0000\t0\t$FFFF\t65535"},
+  };
+  for (const auto& c : cases) {
+    SetClipboardText(shell.window, "vorher");
+    testing::LeftClickAt(testing::RowCentre(List(c.table), c.row));
+    PressKey('C', VK_CONTROL);
+    testing::DrainMessages();
+    EXPECT_EQ(ClipboardText(shell.window), c.clipboard) << c.row;
+  }
+}
+
 TEST_F(ResultListFixture, MenuNamesTheRowsCellsAndOpensOnlyForASelectedRow) {
   shell.script = {CloseMenu()};
   shell.RightClickRow(shell.rtuList, 1);
   EXPECT_EQ(shell.lastMenu, kRowOneMenu);
+  // One pixel up and to the left of the pointer, so that the button's release lands on no item.
+  const POINT pointer = testing::RowCentre(shell.rtuList, 1);
+  EXPECT_EQ(shell.lastMenuAt.x, pointer.x - 1);
+  EXPECT_EQ(shell.lastMenuAt.y, pointer.y - 1);
 
   // A right-click on empty space keeps the selected row and opens its menu.
   shell.script = {CloseMenu()};
@@ -202,6 +224,13 @@ TEST_F(ResultListFixture, MenuKeysOpenTheMenuForTheFocusedRow) {
     shell.MenuKeyOn(shell.rtuList, c.key, c.modifier);
     EXPECT_TRUE(shell.script.empty()) << c.name;
     EXPECT_EQ(ResultListSelectedRow(shell.rtuList), c.row) << c.name;
+    // At the row's lower left corner.
+    RECT rect{};
+    ListView_GetItemRect(shell.rtuList, c.row, &rect, LVIR_BOUNDS);
+    POINT corner{rect.left, rect.bottom};
+    ClientToScreen(shell.rtuList, &corner);
+    EXPECT_EQ(shell.lastMenuAt.x, corner.x) << c.name;
+    EXPECT_EQ(shell.lastMenuAt.y, corner.y) << c.name;
     EXPECT_EQ(ClipboardText(shell.window), kWrappedRows[static_cast<size_t>(c.row)].addressHex) << c.name;
   }
   // An empty table has no row to open it for.

@@ -77,6 +77,34 @@ TEST_F(SafeFileWriteWin32, ReplacementKeepsTheOldFilesAttributes) {
   EXPECT_EQ(Entries().size(), 1u);
 }
 
+// Another program has the file open (a spreadsheet showing the last export): where it lets the file be
+// replaced or written, the new content goes in; where it locks the file, nothing changes and nothing is
+// left beside it.
+TEST_F(SafeFileWriteWin32, FileHeldOpenByAnotherProgram) {
+  const struct {
+    const char* name;
+    DWORD share;
+    WriteOutcome outcome;
+    const char* content;
+  } cases[] = {
+      {"locked for writing", FILE_SHARE_READ, WriteOutcome::CannotCreate, "alt"},
+      {"shared for writing", FILE_SHARE_READ | FILE_SHARE_WRITE, WriteOutcome::Written, "neu"},
+      {"shared for deleting", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, WriteOutcome::Written, "neu"},
+  };
+  for (const auto& c : cases) {
+    const fs::path target = dir / L"register.csv";
+    WriteText(target, "alt");
+    const HANDLE held =
+        CreateFileW(target.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << c.name;
+    EXPECT_EQ(WriteFileReplacing(target.wstring(), "neu"), c.outcome) << c.name;
+    CloseHandle(held);
+    EXPECT_EQ(ReadAll(target), c.content) << c.name;
+    EXPECT_EQ(Entries(), std::vector<std::wstring>({L"register.csv"})) << c.name;
+    fs::remove(target);
+  }
+}
+
 TEST_F(SafeFileWriteWin32, RefusesWhatMayNotBeWrittenAndChangesNothing) {
   const fs::path readOnly = dir / L"schreibgesch\u00fctzt.csv";
   WriteText(readOnly, "alt");

@@ -72,6 +72,24 @@ void RightClickAt(POINT screenPoint) {
   Send({down, up});
 }
 
+void LeftClickAt(POINT screenPoint) {
+  SetCursorPos(screenPoint.x, screenPoint.y);
+  INPUT down{};
+  down.type = INPUT_MOUSE;
+  down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  INPUT up = down;
+  up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  Send({down, up});
+}
+
+void DrainMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
 POINT RowCentre(HWND list, int row) {
   POINT point{};
   const int count = ListView_GetItemCount(list);
@@ -147,6 +165,11 @@ LRESULT TablesTestWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENTERIDLE: {
       const auto kind = static_cast<UINT>(wParam);
       const auto shown = reinterpret_cast<HWND>(lParam);
+      if (kind == MSGF_MENU) {
+        RECT rect{};
+        GetWindowRect(shown, &rect);
+        lastMenuAt = {rect.left, rect.top};
+      }
       if (kind == MSGF_DIALOGBOX) {
         wchar_t title[256] = {};
         GetWindowTextW(shown, title, 256);

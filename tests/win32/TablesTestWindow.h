@@ -20,6 +20,9 @@ namespace varnetik::win32::testing {
 void PressKey(WORD key, WORD modifier = 0);
 void TypeText(const std::wstring& text);
 void RightClickAt(POINT screenPoint);
+void LeftClickAt(POINT screenPoint);
+// Handles every message waiting, the input just sent among them.
+void DrainMessages();
 
 // The centre of a row in screen pixels; below the last row for -1.
 POINT RowCentre(HWND list, int row);
@@ -47,6 +50,7 @@ class TablesTestWindow {
   std::deque<IdleStep> script;
   // "id caption" per menu line ("---" for a separator) of the last menu shown; empty when none was.
   std::vector<std::string> lastMenu;
+  POINT lastMenuAt{};  // its top left corner on the screen
   // Titles of the dialogs that went idle, in order.
   std::vector<std::string> dialogs;
   bool abandoned = false;  // a menu or dialog got no answer and was closed by the guard
