@@ -4,6 +4,7 @@
 
 #include "operator/InfoContent.h"
 #include "operator/WebAddresses.h"
+#include "operator/WebPictureNames.h"
 #include "win32/EmbeddedPictures.h"
 #include "win32/GifBitmap.h"
 #include "win32/PictureControl.h"
@@ -148,7 +149,9 @@ void ShowInfoWindow(HWND owner) {
   HBITMAP donation = DecodeGifBitmap(EmbeddedDonationGif(), GetSysColor(COLOR_3DFACE));
   if (donation != nullptr) {
     info.picture = CreatePictureControl(window, kDonationPictureId, donation, 0, 0,
-                                        pictures_detail::Utf8ToWide(kDonationTooltip), PictureFocus::TabStop);
+                                        {pictures_detail::Utf8ToWide(kDonationTooltip),
+                                         pictures_detail::Utf8ToWide(kDonationPictureName)},
+                                        PictureFocus::TabStop);
   }
   const UINT dpi = GetDpiForWindow(window);
   LayOut(dpi);
