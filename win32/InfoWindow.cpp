@@ -132,7 +132,9 @@ void SizeAndCentre(HWND window, const RECT& area, UINT dpi) {
 
 }  // namespace
 
-void ShowInfoWindow(HWND owner) {
+void ShowInfoWindow(HWND owner) { ShowInfoWindow(owner, EmbeddedDonationGif()); }
+
+void ShowInfoWindow(HWND owner, std::span<const unsigned char> donationGif) {
   if (info.window != nullptr) {
     if (IsIconic(info.window)) ShowWindow(info.window, SW_RESTORE);
     SetForegroundWindow(info.window);
@@ -152,7 +154,7 @@ void ShowInfoWindow(HWND owner) {
       pictures_detail::Utf8ToWide(InfoText(WebAddressHost(kMakerPageAddress), "\r\n"));
   info.text = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 0, 0, 0, 0,
                               window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kInfoTextId)), instance, nullptr);
-  HBITMAP donation = DecodeGifBitmap(EmbeddedDonationGif(), GetSysColor(COLOR_3DFACE));
+  HBITMAP donation = DecodeGifBitmap(donationGif, GetSysColor(COLOR_3DFACE));
   if (donation != nullptr) {
     info.picture = CreatePictureControl(window, kDonationPictureId, donation, 0, 0,
                                         {pictures_detail::Utf8ToWide(kDonationTooltip),
