@@ -8,6 +8,7 @@
 #include "app/PictureLabel.h"
 #include "app/Pictures.h"
 #include "operator/InfoContent.h"
+#include "operator/WebPictureNames.h"
 
 namespace varnetik {
 
@@ -37,7 +38,7 @@ InfoWindow::InfoWindow(const QString& makerHost, const QByteArray& donationGif)
     picture_->setObjectName(QStringLiteral("DonationPicture"));
     picture_->move(ToQRect(DonationPictureRect(picture.width(), picture.height())).topLeft());
     picture_->setToolTip(QString::fromUtf8(kDonationTooltip));
-    picture_->setAccessibleName(QStringLiteral("Spendenbild – Spendenseite öffnen"));
+    picture_->setAccessibleName(QString::fromUtf8(kDonationPictureName));
     connect(picture_, &PictureLabel::clicked, this, &InfoWindow::donationClicked);
   }
 

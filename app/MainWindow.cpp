@@ -34,6 +34,7 @@
 #include "app/WindowFont.h"
 #include "operator/RtuSide.h"
 #include "operator/TcpSide.h"
+#include "operator/WebPictureNames.h"
 #include "serial/LineSettings.h"
 #include "serial/PortScan.h"
 
@@ -144,7 +145,7 @@ void MainWindow::BuildLogo() {
   logo_->setObjectName(ControlName(ControlId::LogoPicture));
   logo_->move(width() - 20 - picture.width(), kScanButtonRect.y() + kScanButtonRect.height() + 10);
   logo_->setToolTip(MakerHostName(config_));
-  logo_->setAccessibleName(QStringLiteral("Logo – Webseite des Herstellers öffnen"));
+  logo_->setAccessibleName(QString::fromUtf8(kLogoPictureName));
 }
 
 void MainWindow::SetFirstRowTooltips() {

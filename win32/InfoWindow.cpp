@@ -4,6 +4,7 @@
 
 #include "operator/InfoContent.h"
 #include "operator/WebAddresses.h"
+#include "operator/WebPictureNames.h"
 #include "win32/EmbeddedPictures.h"
 #include "win32/GifBitmap.h"
 #include "win32/PictureControl.h"
@@ -111,23 +112,29 @@ bool RegisterInfoWindowClass(HINSTANCE instance) {
   return registered;
 }
 
-// Centred in the work area of the monitor the owner is on.
-void SizeAndCentre(HWND window, HWND owner, UINT dpi) {
+// The work area of the monitor the owner is on (the primary one without an owner).
+RECT WorkArea(HWND owner) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  return monitor.rcWork;
+}
+
+// Its fixed client size at the window's DPI, centred in the work area.
+void SizeAndCentre(HWND window, const RECT& area, UINT dpi) {
   RECT frame{0, 0, Scale(kInfoWindowWidth, dpi), Scale(kInfoWindowHeight, dpi)};
   AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof(monitor);
-  GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor);
-  const RECT& area = monitor.rcWork;
   SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
                area.top + (area.bottom - area.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
 
-void ShowInfoWindow(HWND owner) {
+void ShowInfoWindow(HWND owner) { ShowInfoWindow(owner, EmbeddedDonationGif()); }
+
+void ShowInfoWindow(HWND owner, std::span<const unsigned char> donationGif) {
   if (info.window != nullptr) {
     if (IsIconic(info.window)) ShowWindow(info.window, SW_RESTORE);
     SetForegroundWindow(info.window);
@@ -136,23 +143,27 @@ void ShowInfoWindow(HWND owner) {
   }
   HINSTANCE instance = GetModuleHandleW(nullptr);
   if (!RegisterInfoWindowClass(instance)) return;
-  // Not owned by the main window: a top-level window of its own.
+  // Not owned by the main window: a top-level window of its own. Made on the monitor where it is shown,
+  // so that it has that monitor's DPI from the start and is not rescaled while being placed.
+  const RECT area = WorkArea(owner);
   HWND window = CreateWindowExW(kExStyle, kClassName, pictures_detail::Utf8ToWide(kInfoWindowTitle).c_str(), kStyle,
-                                0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+                                area.left, area.top, 0, 0, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return;
   info.window = window;
   const std::wstring text =
       pictures_detail::Utf8ToWide(InfoText(WebAddressHost(kMakerPageAddress), "\r\n"));
   info.text = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 0, 0, 0, 0,
                               window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kInfoTextId)), instance, nullptr);
-  HBITMAP donation = DecodeGifBitmap(EmbeddedDonationGif(), GetSysColor(COLOR_3DFACE));
+  HBITMAP donation = DecodeGifBitmap(donationGif, GetSysColor(COLOR_3DFACE));
   if (donation != nullptr) {
     info.picture = CreatePictureControl(window, kDonationPictureId, donation, 0, 0,
-                                        pictures_detail::Utf8ToWide(kDonationTooltip), PictureFocus::TabStop);
+                                        {pictures_detail::Utf8ToWide(kDonationTooltip),
+                                         pictures_detail::Utf8ToWide(kDonationPictureName)},
+                                        PictureFocus::TabStop);
   }
   const UINT dpi = GetDpiForWindow(window);
   LayOut(dpi);
-  SizeAndCentre(window, owner, dpi);
+  SizeAndCentre(window, area, dpi);
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);
 }

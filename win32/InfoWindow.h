@@ -5,10 +5,15 @@
 
 #include <windows.h>
 
+#include <span>
+
 namespace varnetik::win32 {
 
 // Shows the info window, centred on owner's monitor; when it already exists, brings it to the front.
 void ShowInfoWindow(HWND owner);   // one instance, not modal; a second call brings it to the front
+// The same with the given GIF file as the donation picture; a file that does not decode leaves the
+// picture out and the text stands alone.
+void ShowInfoWindow(HWND owner, std::span<const unsigned char> donationGif);
 // For the message loop, before TranslateMessage: keyboard navigation in the info window (Esc closes it).
 // True when the message was handled and must not be dispatched again.
 bool IsInfoWindowMessage(MSG& msg);

@@ -1,6 +1,8 @@
 #include "win32/PictureControl.h"
 
 #include <commctrl.h>
+#include <initguid.h>
+#include <oleacc.h>
 
 namespace varnetik::win32 {
 
@@ -100,9 +102,22 @@ void AddTooltip(HWND parent, HWND control, const std::wstring& text) {
   SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
+// Needs COM on the thread, which the window's start-up initialises; without it the picture simply has
+// no name.
+void NameForAssistiveTechnology(HWND control, const std::wstring& name) {
+  IAccPropServices* services = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                              reinterpret_cast<void**>(&services)))) {
+    return;
+  }
+  // The annotation goes with the window when it is destroyed.
+  services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME, name.c_str());
+  services->Release();
+}
+
 }  // namespace
 
-HWND CreatePictureControl(HWND parent, int id, HBITMAP bitmap, int x, int y, const std::wstring& tooltip,
+HWND CreatePictureControl(HWND parent, int id, HBITMAP bitmap, int x, int y, const PictureTexts& texts,
                           PictureFocus focus) {
   const SIZE size = BitmapSize(bitmap);
   if (parent == nullptr || size.cx <= 0 || size.cy <= 0) {
@@ -134,7 +149,8 @@ HWND CreatePictureControl(HWND parent, int id, HBITMAP bitmap, int x, int y, con
   SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
   // Setting the image may size the control to the unscaled bitmap.
   SetWindowPos(control, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-  AddTooltip(parent, control, tooltip);
+  AddTooltip(parent, control, texts.tooltip);
+  NameForAssistiveTechnology(control, texts.accessibleName);
   return control;
 }
 

@@ -113,6 +113,17 @@ TEST_F(InfoWindowTest, HasItsFixedLayoutTextAndPicture) {
   EXPECT_EQ(testing::TooltipOf(picture), L"Danke!");
 }
 
+TEST_F(InfoWindowTest, WithoutItsPictureShowsTheTextAlone) {
+  const std::string notAPicture = "GIF89a";
+  ShowInfoWindow(nullptr, std::vector<unsigned char>(notAPicture.begin(), notAPicture.end()));
+  HWND info = InfoWindowHandle();
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(GetDlgItem(info, kDonationPictureId), nullptr);
+  HWND text = GetDlgItem(info, kInfoTextId);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(testing::ChildRect(text), (RECT{16, 16, 16 + 168, 16 + 80}));
+}
+
 TEST_F(InfoWindowTest, ClosingDestroysItAndTheNextShowBuildsItAnew) {
   ShowInfoWindow(nullptr);
   HWND first = InfoWindowHandle();

@@ -97,6 +97,14 @@ TEST(Logo, IsAClickablePictureControlWithTheMakersHost) {
   auto* shown = reinterpret_cast<HBITMAP>(SendMessageW(logo, STM_GETIMAGE, IMAGE_BITMAP, 0));
   ASSERT_NE(shown, nullptr);
   EXPECT_NEAR(static_cast<int>(PixelRgb(shown, 6, 40) & 0xFF), 107, 12);
+  // And it is drawn: the navy emblem on the screen.
+  ShowWindow(parent.Handle(), SW_SHOWNOACTIVATE);
+  UpdateWindow(parent.Handle());
+  HDC dc = GetDC(logo);
+  const COLORREF drawn = GetPixel(dc, MulDiv(6, static_cast<int>(dpi), 96), MulDiv(40, static_cast<int>(dpi), 96));
+  ReleaseDC(logo, dc);
+  EXPECT_NEAR(GetRValue(drawn), 26, 16);
+  EXPECT_NEAR(GetBValue(drawn), 107, 16);
   const std::wstring address = MakerPageAddress();
   ASSERT_EQ(address.rfind(L"https://", 0), 0u);
   EXPECT_EQ(testing::TooltipOf(logo), address.substr(8, address.find(L'/', 8) - 8));
