@@ -1,5 +1,6 @@
 #include "win32/CaptionFit.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "operator/MainWindowControls.h"
@@ -13,11 +14,22 @@ std::vector<CaptionRoom> FixedCaptions(int dpi) {
   const auto s = [dpi](int logical) { return ScaleToDpi(logical, dpi); };
   const int arrow = ::GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(dpi)) + s(6);
   std::vector<CaptionRoom> out;
-  for (const ControlSpec& spec : MainWindowControls()) {
-    const int width = s(spec.rect.width);
+  const std::vector<ControlSpec>& specs = MainWindowControls();
+  for (size_t i = 0; i < specs.size(); ++i) {
+    const ControlSpec& spec = specs[i];
+    int width = s(spec.rect.width);
     const int height = s(spec.rect.height);
     switch (spec.kind) {
-      case ControlKind::Label: out.push_back({spec.caption, width, height}); break;
+      case ControlKind::Label:
+        // A field that starts inside its label's box is drawn over the box's end (the FC 16 group's start
+        // address): the text must end before the field.
+        if (i + 1 < specs.size() && specs[i + 1].page == spec.page && specs[i + 1].rect.x > spec.rect.x &&
+            specs[i + 1].rect.x < spec.rect.Right() && specs[i + 1].rect.y < spec.rect.Bottom() &&
+            specs[i + 1].rect.Bottom() > spec.rect.y) {
+          width = std::min(width, s(specs[i + 1].rect.x) - s(spec.rect.x));
+        }
+        out.push_back({spec.caption, width, height});
+        break;
       case ControlKind::Button: out.push_back({spec.caption, width - s(8), height}); break;
       case ControlKind::GroupFrame: out.push_back({spec.caption, width - s(16), height}); break;
       case ControlKind::DropDownList:
