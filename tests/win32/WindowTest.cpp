@@ -86,6 +86,14 @@ TEST_F(WindowTest, StartsWithTheStatusAndTheReadyLine) {
   EXPECT_EQ(LastLogText(), "Bereit.");
 }
 
+// A scan that finds no port leaves the port field empty and the port name as it was, and says so.
+TEST_F(WindowTest, AScanWithoutPortsKeepsThePortName) {
+  driver_->Click(Control(ControlId::ScanButton));
+  EXPECT_EQ(LastLogText(), "Portliste aktualisiert.");
+  EXPECT_EQ(window_->ControlText(ControlId::PortCombo), "");
+  EXPECT_EQ(state_.rtu.portName, "COM3");
+}
+
 TEST_F(WindowTest, TcpOperationsReachThePeerTheTableAndTheLog) {
   ConnectTcp();
   driver_->ClickTab(2);
