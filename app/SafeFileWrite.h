@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "operator/CsvText.h"
+#include "operator/WriteOutcome.h"
 
 namespace varnetik {
 

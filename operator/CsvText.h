@@ -9,6 +9,7 @@
 
 #include "operator/OperatorConsole.h"
 #include "operator/TableTexts.h"
+#include "operator/WriteOutcome.h"
 
 namespace varnetik {
 
@@ -23,13 +24,6 @@ inline constexpr const char* kCsvDialogTitle = "CSV speichern";
 inline constexpr const char* kCsvProposedName = "register.csv";
 inline constexpr const char* kCsvFilterText = "CSV (*.csv)";
 inline constexpr const char* kCsvFilterPattern = "*.csv";
-
-// How writing the file ended.
-enum class WriteOutcome {
-  Written,       // every byte is in the file at path
-  CannotCreate,  // neither a new file nor the existing one could be opened; nothing was changed
-  WriteFailed,   // opened, but not every byte could be written
-};
 
 // The export's first step: a table without rows is answered with a box and not saved. True when there is
 // something to save.

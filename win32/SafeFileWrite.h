@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "operator/CsvText.h"
+#include "operator/WriteOutcome.h"
 
 namespace varnetik::win32 {
 
