@@ -69,6 +69,7 @@ class WindowLayout : public ::testing::Test {
     return size;
   }
   int Scale(int logical) const { return ScaleToDpi(logical, window_.Dpi()); }
+  void ExpectFixedControlsAt(int dpi);
 
   AppState state_;
   MainWindow window_;
@@ -83,9 +84,33 @@ TEST_F(WindowLayout, RunsAtTheDisplaysDpi) {
   EXPECT_EQ(client.right, Scale(kFirstRowWidth));
 }
 
-TEST_F(WindowLayout, EveryFixedControlSitsAtItsScaledPlace) {
+TEST_F(WindowLayout, EveryFixedControlSitsAtItsScaledPlace) { ExpectFixedControlsAt(window_.Dpi()); }
+
+// What Windows sends when the window moves to a monitor of another resolution (Wine has one system DPI,
+// so the message is sent here as Windows would send it): every place and the font follow.
+TEST_F(WindowLayout, ADpiChangeRescalesEveryPlaceAndTheFont) {
+  const int dpi = window_.Dpi() * 3 / 2;
+  RECT frame{};
+  ::GetWindowRect(window_.Handle(), &frame);
+  RECT suggested{frame.left, frame.top, frame.left + (frame.right - frame.left) * 3 / 2,
+                 frame.top + (frame.bottom - frame.top) * 3 / 2};
+  LOGFONTW before{};
+  HWND label = window_.BuiltControls().front().handle;
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)), sizeof before, &before);
+  ::SendMessageW(window_.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+  driver_.Settle();
+  EXPECT_EQ(window_.Dpi(), dpi);
+  ExpectFixedControlsAt(dpi);
+  LOGFONTW after{};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)), sizeof after, &after);
+  EXPECT_GT(std::abs(after.lfHeight), std::abs(before.lfHeight));
+  const LogicalRect log = PlaceOf(window_.Control(ControlId::LogList));
+  EXPECT_EQ(log.x, ScaleToDpi(720, dpi));
+}
+
+void WindowLayout::ExpectFixedControlsAt(int dpi) {
   for (const MainWindow::Built& b : window_.BuiltControls()) {
-    const LogicalRect want = ScaleToDpi(b.spec->rect, window_.Dpi());
+    const LogicalRect want = ScaleToDpi(b.spec->rect, dpi);
     LogicalRect got = PlaceOf(b.handle);
     if (b.spec->kind == ControlKind::SpinBox) got.width += PlaceOf(window_.SpinArrows(*b.spec->id)).width;
     SCOPED_TRACE(b.spec->id ? std::string(ControlIdName(*b.spec->id)) : b.spec->caption);
