@@ -9,49 +9,23 @@
 
 namespace varnetik {
 
-namespace {
-
-constexpr char kCsvHeader[] = "Adresse;Adresse dez.;Hex;Dezimal";
-constexpr char kLineEnd[] = "\r\n";
-
-}  // namespace
-
-std::string CsvBytes(const std::vector<CsvRow>& rows) {
-  std::string bytes = std::string(kCsvHeader) + kLineEnd;
-  for (const CsvRow& row : rows) {
-    bytes += row[0].toStdString() + ';' + row[1].toStdString() + ';' + row[2].toStdString() + ';' +
-             row[3].toStdString() + kLineEnd;
-  }
-  return bytes;
-}
-
 std::vector<CsvRow> TableCsvRows(const ResultTable& table) {
   std::vector<CsvRow> rows;
   rows.reserve(static_cast<size_t>(table.RowCount()));
   for (int row = 0; row < table.RowCount(); ++row) {
-    rows.push_back({table.CellText(row, 0), table.CellText(row, 1), table.CellText(row, 2), table.CellText(row, 3)});
+    CsvRow& cells = rows.emplace_back();
+    for (int column = 0; column < kResultTextColumnCount; ++column) cells[column] = table.CellText(row, column).toStdString();
   }
   return rows;
 }
 
 void ExportCsv(const ResultTable& table, OperatorConsole& console, UserDialogs& dialogs, QWidget* owner) {
-  if (table.RowCount() == 0) {
-    console.ShowMessage("CSV", "Keine Daten in der Tabelle.");
-    return;
-  }
+  const std::vector<CsvRow> rows = TableCsvRows(table);
+  if (!CsvHasRows(rows, console)) return;
   const QString path = dialogs.AskCsvSavePath(owner);
   if (path.isEmpty()) return;
-  switch (WriteFileReplacing(QFile::encodeName(path).toStdString(), CsvBytes(TableCsvRows(table)))) {
-    case WriteOutcome::Written:
-      console.LogLine("CSV gespeichert: " + path.toStdString());
-      return;
-    case WriteOutcome::CannotCreate:
-      console.ShowMessage(kErrorTitle, "Datei konnte nicht erstellt werden.");
-      return;
-    case WriteOutcome::WriteFailed:
-      console.ShowMessage(kErrorTitle, "Datei konnte nicht geschrieben werden.");
-      return;
-  }
+  ReportCsvWrite(WriteFileReplacing(QFile::encodeName(path).toStdString(), CsvBytes(rows)), path.toStdString(),
+                 console);
 }
 
 }  // namespace varnetik

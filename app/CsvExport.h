@@ -1,11 +1,9 @@
-// Saving a result table as a CSV file: UTF-8 without a byte-order mark, ";" between fields, CR LF after
-// every line including the last, a header line first, the cells exactly as shown.
+// Saving a result table of the Qt window as a CSV file (the file's bytes: operator/CsvText.h).
 #pragma once
 
-#include <QString>
-#include <array>
-#include <string>
 #include <vector>
+
+#include "operator/CsvText.h"
 
 class QWidget;
 
@@ -15,10 +13,6 @@ class OperatorConsole;
 class ResultTable;
 class UserDialogs;
 
-using CsvRow = std::array<QString, 4>;
-
-// The whole file's bytes.
-std::string CsvBytes(const std::vector<CsvRow>& rows);
 // The first four cells of every row of the table, in table order.
 std::vector<CsvRow> TableCsvRows(const ResultTable& table);
 

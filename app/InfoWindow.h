@@ -3,8 +3,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QPoint>
-#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -14,16 +12,8 @@ namespace varnetik {
 
 class PictureLabel;
 
-inline constexpr QSize kInfoWindowSize{200, 160};
-inline constexpr char kVersionText[] = "V 1.0.1";
-
-// Top edge of the text block: the text (80), a gap (12), the picture (pictureHeight), and room below
-// (14 + 28), centred vertically and capped to the window less 16 at top and bottom.
-int InfoContentTop(int pictureHeight);
-// Where the donation picture of the given size sits.
-QPoint DonationPicturePosition(QSize picture);
-// The five lines of the text block (the fourth empty).
-QString InfoText(const QString& makerHost);
+// The fixed size and the places of the text and the picture are in operator/InfoContent.h, shared with
+// the Windows window.
 
 class InfoWindow : public QWidget {
   Q_OBJECT

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <climits>
+#include <string_view>
 
 #include "app/AccessibleEvents.h"
 #include "app/Clipboard.h"
@@ -21,6 +22,8 @@ constexpr int kTextMargin = 3;
 constexpr int kCharactersPerSideStep = 3;
 
 int ClampToInt(int64_t value) { return static_cast<int>(std::clamp<int64_t>(value, 0, INT_MAX)); }
+
+QString FromUtf8(std::string_view bytes) { return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())); }
 
 // Events name a line by its child index, an int; lines past that cannot be named.
 void AnnounceLine(LogView& view, int64_t index, QAccessible::Event type) {
@@ -48,7 +51,8 @@ void LogView::Append(const QString& line) {
   // Someone reading an older line with the focus in the log keeps that line and the view until they move
   // back to the end; otherwise a screen reader would be pulled to the newest line with every new one.
   const bool readingOlderLine = hasFocus() && selected_ >= 0 && selected_ < LineCount() - 1;
-  lines_.push_back(line);
+  const QByteArray bytes = line.toUtf8();
+  lines_.Append(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
   widest_ = std::max(widest_, fontMetrics().horizontalAdvance(line));
   if (!readingOlderLine) selected_ = LineCount() - 1;
   UpdateScrollRange();
@@ -62,7 +66,7 @@ void LogView::Append(const QString& line) {
 
 void LogView::Clear() {
   emit aboutToClear();
-  lines_.clear();
+  lines_.Clear();
   selected_ = -1;
   widest_ = 0;
   UpdateScrollRange();
@@ -75,7 +79,7 @@ void LogView::Clear() {
 
 QString LogView::Line(int64_t index) const {
   if (index < 0 || index >= LineCount()) return QString();
-  return lines_[static_cast<size_t>(index)];
+  return FromUtf8(lines_.Line(index));
 }
 
 int64_t LogView::FirstVisibleLine() const { return verticalScrollBar()->value(); }
@@ -125,7 +129,9 @@ void LogView::EnsureVisible(int64_t index) {
 void LogView::MeasureAllLines() {
   const QFontMetrics metrics = fontMetrics();
   widest_ = 0;
-  for (const QString& line : lines_) widest_ = std::max(widest_, metrics.horizontalAdvance(line));
+  for (int64_t line = 0; line < LineCount(); ++line) {
+    widest_ = std::max(widest_, metrics.horizontalAdvance(FromUtf8(lines_.Line(line))));
+  }
 }
 
 void LogView::AnnounceSelection(int64_t previous) {
@@ -152,7 +158,7 @@ void LogView::paintEvent(QPaintEvent*) {
       painter.setPen(colours.color(QPalette::Text));
     }
     painter.drawText(QRect(textLeft, y, textWidth, height), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     lines_[static_cast<size_t>(index)]);
+                     FromUtf8(lines_.Line(index)));
   }
 }
 

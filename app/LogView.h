@@ -1,6 +1,7 @@
 // The log list: text lines of one uniform height, appended at the end and removed only all at once.
-// Appending costs the same however long the log has grown: the lines are kept in a deque, only the
-// visible lines are painted, and the scroll range is a count of lines. (An item view re-lays out every
+// Appending costs the same however long the log has grown: the lines are kept in the compact line store
+// the Windows window uses too (UTF-8, about the bytes of the lines), only the visible lines are painted,
+// and the scroll range is a count of lines. (An item view re-lays out every
 // row after each insertion, which grows with the log.) Lines are not wrapped; the view scrolls sideways
 // up to the widest line, whose width is taken as each line arrives, so old lines are never measured
 // again (except all at once when the font changes).
@@ -9,7 +10,8 @@
 #include <QAbstractScrollArea>
 #include <QString>
 #include <cstdint>
-#include <deque>
+
+#include "operator/LogLineStore.h"
 
 namespace varnetik {
 
@@ -24,7 +26,7 @@ class LogView : public QAbstractScrollArea {
   void Append(const QString& line);
   void Clear();
 
-  int64_t LineCount() const { return static_cast<int64_t>(lines_.size()); }
+  int64_t LineCount() const { return lines_.Count(); }
   QString Line(int64_t index) const;
   int64_t SelectedLine() const { return selected_; }  // -1: none
   int64_t FirstVisibleLine() const;
@@ -55,7 +57,7 @@ class LogView : public QAbstractScrollArea {
   void MeasureAllLines();
   void AnnounceSelection(int64_t previous);
 
-  std::deque<QString> lines_;
+  LogLineStore lines_;
   int64_t selected_ = -1;
   int widest_ = 0;  // pixel width of the widest line in the current font
 };

@@ -17,7 +17,7 @@
 #include <QTime>
 
 #include "app/ControlFactory.h"
-#include "app/HintedField.h"
+#include "operator/HintedField.h"
 #include "app/InfoWindow.h"
 #include "app/JpegDecoder.h"
 #include "app/LogStamp.h"
@@ -32,8 +32,10 @@
 #include "app/StatusLine.h"
 #include "app/UserDialogs.h"
 #include "app/WindowFont.h"
+#include "operator/MainWindowControls.h"
 #include "operator/RtuSide.h"
 #include "operator/TcpSide.h"
+#include "operator/WebPictureNames.h"
 #include "serial/LineSettings.h"
 #include "serial/PortScan.h"
 
@@ -65,13 +67,12 @@ MainWindow::MainWindow(AppState& state, UserDialogs& dialogs, const ShellConfig&
   area_->setObjectName(QStringLiteral("ControlArea"));
   setCentralWidget(area_);
 
-  BuildFirstRow();
+  BuildRow(true);
   BuildLogo();
   // The first row decides the width; the window may grow but never get narrower or lower.
   resize(kFirstRowWidth, height());
   setMinimumSize(kFirstRowWidth, kMinimumHeight);
-  SetFirstRowTooltips();
-  BuildTcpRow();
+  BuildRow(false);
   BuildTabs();
   BuildLog();
   NameForAssistiveTechnology();
@@ -100,41 +101,116 @@ void MainWindow::BuildMenu() {
   infoAction_->setData(kInfoMenuItem);
 }
 
-void MainWindow::BuildFirstRow() {
-  QLabel* label = MakeLabel(area_, {10, 10, 210, 16}, QStringLiteral("RTU Port"));
-  QComboBox* port = Keep(ControlId::PortCombo, MakeEditableCombo(area_, ControlId::PortCombo, {10, 28, 210, 24}));
-  label->setBuddy(port);
-  // The typing field inside the combo is a field of its own to assistive technology, outside the label's reach.
-  port->lineEdit()->setAccessibleName(label->text());
-  label = MakeLabel(area_, {230, 10, 90, 16}, QStringLiteral("Baudrate"));
-  label->setBuddy(Keep(ControlId::BaudCombo,
-                       MakeDropDownList(area_, ControlId::BaudCombo, {230, 28, 90, 24},
-                                        {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"},
-                                        QString::number(state_.rtu.baudRate))));
-  label = MakeLabel(area_, {330, 10, 90, 16}, QStringLiteral("Parität"));
-  label->setBuddy(Keep(ControlId::ParityCombo, MakeDropDownList(area_, ControlId::ParityCombo, {330, 28, 90, 24},
-                                                                {"None", "Even", "Odd"},
-                                                                ComboEntryOfParity(state_.rtu.parity))));
-  label = MakeLabel(area_, {430, 10, 80, 16}, QStringLiteral("Datenbits"));
-  label->setBuddy(Keep(ControlId::DataBitsCombo,
-                       MakeDropDownList(area_, ControlId::DataBitsCombo, {430, 28, 80, 24}, {"7", "8"},
-                                        QString::number(state_.rtu.dataBits))));
-  label = MakeLabel(area_, {520, 10, 80, 16}, QStringLiteral("Stoppbits"));
-  label->setBuddy(Keep(ControlId::StopBitsCombo,
-                       MakeDropDownList(area_, ControlId::StopBitsCombo, {520, 28, 80, 24}, {"1", "2"},
-                                        QString::number(state_.rtu.stopBits))));
-  label = MakeLabel(area_, {610, 10, 70, 16}, QStringLiteral("Slave-ID"));
-  label->setBuddy(Keep(ControlId::SlaveIdSpin,
-                       MakeSpinBox(area_, ControlId::SlaveIdSpin, {610, 28, 70, 24}, 1, 247, state_.slaveId)));
-  label = MakeLabel(area_, {690, 10, 90, 16}, QStringLiteral("Timeout (ms)"));
-  label->setBuddy(Keep(ControlId::RtuTimeoutSpin, MakeSpinBox(area_, ControlId::RtuTimeoutSpin, {690, 28, 80, 24}, 50,
-                                                              5000, static_cast<int>(state_.rtu.rxTimeoutMs))));
-  // Each button starts 10 to the right of the control before it.
-  Keep(ControlId::ScanButton, MakeButton(area_, ControlId::ScanButton, kScanButtonRect, QStringLiteral("Scannen")));
-  Keep(ControlId::RtuConnectButton,
-       MakeButton(area_, ControlId::RtuConnectButton, {874, 28, 88, 24}, QStringLiteral("Verbinden")));
-  Keep(ControlId::RtuDisconnectButton,
-       MakeButton(area_, ControlId::RtuDisconnectButton, {972, 28, 96, 24}, QStringLiteral("Trennen")));
+namespace {
+
+QRect Rect(const LogicalRect& r) { return {r.x, r.y, r.width, r.height}; }
+
+// The controls of the main window's client area before the logo (the first row) and after it.
+bool InFirstRow(const ControlSpec& spec) {
+  static const int firstRowEnd = [] {
+    const std::vector<ControlSpec>& specs = MainWindowControls();
+    for (size_t i = 0; i < specs.size(); ++i) {
+      if (specs[i].id == ControlId::RtuDisconnectButton) return static_cast<int>(i);
+    }
+    return -1;
+  }();
+  return &spec - MainWindowControls().data() <= firstRowEnd;
+}
+
+}  // namespace
+
+void MainWindow::BuildRow(bool firstRow) {
+  QLabel* label = nullptr;
+  for (const ControlSpec& spec : MainWindowControls()) {
+    if (spec.page != ControlPage::Window || InFirstRow(spec) != firstRow) continue;
+    BuildControl(area_, spec, QPoint(), label);
+  }
+}
+
+QWidget* MainWindow::BuildPage(ControlPage page) {
+  auto* widget = new QWidget(tabs_);
+  QWidget* parent = widget;
+  QPoint shift;
+  QLabel* label = nullptr;
+  for (const ControlSpec& spec : MainWindowControls()) {
+    if (spec.page != page) continue;
+    if (spec.kind == ControlKind::GroupFrame) {
+      // The fields of a group sit inside its frame, so that assistive technology finds them in their
+      // group; the positions in the page are moved into the frame's own coordinates.
+      QGroupBox* frame = MakeGroupFrame(widget, Rect(spec.rect), QString::fromStdString(spec.caption));
+      parent = frame;
+      shift = -frame->pos();
+      continue;
+    }
+    BuildControl(parent, spec, shift, label);
+    if (spec.id == ControlId::RtuReadButton || spec.id == ControlId::TcpReadButton) {
+      const bool serial = spec.id == ControlId::RtuReadButton;
+      const ControlId tableId = serial ? ControlId::RtuResultTable : ControlId::TcpResultTable;
+      auto* table = Keep(tableId, new ResultTable(tableId, widget));
+      table->setGeometry(Rect(kResultTableRect));
+      (serial ? rtuTable_ : tcpTable_) = table;
+    }
+  }
+  return widget;
+}
+
+void MainWindow::BuildControl(QWidget* parent, const ControlSpec& spec, QPoint shift, QLabel*& label) {
+  const QRect place = Rect(spec.rect).translated(shift);
+  const QString caption = QString::fromStdString(spec.caption);
+  if (spec.kind == ControlKind::Label) {
+    label = MakeLabel(parent, place, caption);
+    return;
+  }
+  if (!spec.id) return;
+  const ControlId id = *spec.id;
+  QWidget* control = nullptr;
+  switch (spec.kind) {
+    case ControlKind::TextField: {
+      QString text = caption;
+      if (id == ControlId::TcpHostField) text = Text(state_.tcp.host);
+      if (id == ControlId::TcpPortField) text = QString::number(state_.tcp.port);
+      control = MakeTextField(parent, id, place, text);
+      break;
+    }
+    case ControlKind::DropDownList: {
+      QStringList entries;
+      for (const std::string& entry : spec.entries) entries << QString::fromStdString(entry);
+      // Each list starts on the value its link record holds.
+      if (id == ControlId::ParityCombo) {
+        control = MakeDropDownList(parent, id, place, entries, ComboEntryOfParity(state_.rtu.parity));
+      } else if (id == ControlId::BaudCombo) {
+        control = MakeDropDownList(parent, id, place, entries, QString::number(state_.rtu.baudRate));
+      } else if (id == ControlId::DataBitsCombo) {
+        control = MakeDropDownList(parent, id, place, entries, QString::number(state_.rtu.dataBits));
+      } else if (id == ControlId::StopBitsCombo) {
+        control = MakeDropDownList(parent, id, place, entries, QString::number(state_.rtu.stopBits));
+      } else {
+        control = MakeDropDownList(parent, id, place, entries, 0);
+      }
+      break;
+    }
+    case ControlKind::EditableCombo: {
+      auto* combo = MakeEditableCombo(parent, id, place);
+      // The typing field inside the combo is a field of its own to assistive technology, outside the
+      // label's reach.
+      if (label != nullptr) combo->lineEdit()->setAccessibleName(label->text());
+      control = combo;
+      break;
+    }
+    case ControlKind::SpinBox: {
+      int64_t value = state_.slaveId;
+      if (id == ControlId::RtuTimeoutSpin) value = state_.rtu.rxTimeoutMs;
+      if (id == ControlId::TcpTimeoutSpin) value = state_.tcp.rxTimeoutMs;
+      control = MakeSpinBox(parent, id, place, spec.minimum, spec.maximum, static_cast<int>(value));
+      break;
+    }
+    case ControlKind::Button: control = MakeButton(parent, id, place, caption); break;
+    default: return;
+  }
+  Keep(id, control);
+  if (!spec.tooltip.empty()) control->setToolTip(QString::fromStdString(spec.tooltip));
+  if (label != nullptr) label->setBuddy(control);
+  label = nullptr;
 }
 
 void MainWindow::BuildLogo() {
@@ -144,100 +220,16 @@ void MainWindow::BuildLogo() {
   logo_->setObjectName(ControlName(ControlId::LogoPicture));
   logo_->move(width() - 20 - picture.width(), kScanButtonRect.y() + kScanButtonRect.height() + 10);
   logo_->setToolTip(MakerHostName(config_));
-  logo_->setAccessibleName(QStringLiteral("Logo – Webseite des Herstellers öffnen"));
-}
-
-void MainWindow::SetFirstRowTooltips() {
-  const std::pair<ControlId, const char*> tips[] = {
-      {ControlId::PortCombo, "Serieller Port (z. B. COM3 oder /dev/ttyUSB0)"},
-      {ControlId::BaudCombo, "Baudrate"},
-      {ControlId::ParityCombo, "Parität: None / Even / Odd"},
-      {ControlId::DataBitsCombo, "Datenbits: 7 oder 8"},
-      {ControlId::StopBitsCombo, "Stoppbits: 1 oder 2"},
-      {ControlId::SlaveIdSpin, "Unit/Slave-ID (1..247)"},
-      {ControlId::RtuTimeoutSpin, "Gesamt-Timeout für RX in Millisekunden"},
-  };
-  for (const auto& [id, tip] : tips) Control(id)->setToolTip(QString::fromUtf8(tip));
-}
-
-void MainWindow::AddCaptionedField(QWidget* parent, const QRect& captionGeometry, const QString& caption,
-                                   ControlId id, const QRect& geometry, const QString& text) {
-  QLabel* label = MakeLabel(parent, captionGeometry, caption);
-  label->setBuddy(Keep(id, MakeTextField(parent, id, geometry, text)));
-}
-
-void MainWindow::BuildTcpRow() {
-  AddCaptionedField(area_, {10, 62, 80, 16}, QStringLiteral("TCP Host/IP"), ControlId::TcpHostField,
-                    {10, 80, 210, 24}, Text(state_.tcp.host));
-  AddCaptionedField(area_, {230, 62, 50, 16}, QStringLiteral("Port"), ControlId::TcpPortField, {230, 80, 80, 24},
-                    QString::number(state_.tcp.port));
-  QLabel* label = MakeLabel(area_, {320, 62, 90, 16}, QStringLiteral("Timeout (ms)"));
-  label->setBuddy(Keep(ControlId::TcpTimeoutSpin, MakeSpinBox(area_, ControlId::TcpTimeoutSpin, {320, 80, 80, 24}, 50,
-                                                              5000, static_cast<int>(state_.tcp.rxTimeoutMs))));
-  Keep(ControlId::TcpConnectButton,
-       MakeButton(area_, ControlId::TcpConnectButton, {410, 80, 100, 24}, QStringLiteral("TCP verbinden")));
-  Keep(ControlId::TcpDisconnectButton,
-       MakeButton(area_, ControlId::TcpDisconnectButton, {520, 80, 100, 24}, QStringLiteral("TCP trennen")));
+  logo_->setAccessibleName(QString::fromUtf8(kLogoPictureName));
 }
 
 void MainWindow::BuildTabs() {
   tabs_ = Keep(ControlId::OperationTabs, new OperationTabs(area_));
   tabs_->setGeometry(kTabsX, kTabsY, kTabsWidth, height() - 150);
-  tabs_->addTab(BuildReadPage(true), QStringLiteral("RTU Lesen"));
-  tabs_->addTab(BuildWritePage(true), QStringLiteral("RTU Schreiben"));
-  tabs_->addTab(BuildReadPage(false), QStringLiteral("TCP Lesen"));
-  tabs_->addTab(BuildWritePage(false), QStringLiteral("TCP Schreiben"));
+  for (int page = 0; page < kTabPageCount; ++page) {
+    tabs_->addTab(BuildPage(static_cast<ControlPage>(page)), QString::fromStdString(TabPageTitles()[page]));
+  }
   tabs_->setCurrentIndex(0);
-}
-
-QWidget* MainWindow::BuildReadPage(bool serial) {
-  auto* page = new QWidget(tabs_);
-  const auto id = [serial](ControlId rtu, ControlId tcp) { return serial ? rtu : tcp; };
-  QLabel* label = MakeLabel(page, {20, 12, 80, 20}, QStringLiteral("Typ:"));
-  const ControlId type = id(ControlId::RtuReadTypeCombo, ControlId::TcpReadTypeCombo);
-  label->setBuddy(Keep(type, MakeDropDownList(page, type, {140, 10, 150, 24}, {"Holding (FC 03)", "Input (FC 04)"}, 0)));
-  AddCaptionedField(page, {20, 44, 110, 20}, QStringLiteral("Startadresse (dez.):"),
-                    id(ControlId::RtuReadStartField, ControlId::TcpReadStartField), {140, 40, 120, 24},
-                    QStringLiteral("0"));
-  AddCaptionedField(page, {300, 44, 60, 20}, QStringLiteral("Anzahl:"),
-                    id(ControlId::RtuReadCountField, ControlId::TcpReadCountField), {360, 40, 80, 24},
-                    QStringLiteral("2"));
-  const ControlId read = id(ControlId::RtuReadButton, ControlId::TcpReadButton);
-  Keep(read, MakeButton(page, read, {460, 40, 90, 24}, QStringLiteral("Lesen")));
-  const ControlId tableId = id(ControlId::RtuResultTable, ControlId::TcpResultTable);
-  auto* table = Keep(tableId, new ResultTable(tableId, page));
-  table->setGeometry(10, kTableYInPage, 670, 360);
-  (serial ? rtuTable_ : tcpTable_) = table;
-  return page;
-}
-
-QWidget* MainWindow::BuildWritePage(bool serial) {
-  auto* page = new QWidget(tabs_);
-  const auto id = [serial](ControlId rtu, ControlId tcp) { return serial ? rtu : tcp; };
-  // The fields of a group sit inside its frame, so that assistive technology finds them in their group;
-  // the positions below are those in the page, moved into the frame's own coordinates.
-  QGroupBox* frame = MakeGroupFrame(page, {20, 10, 650, 110}, QStringLiteral("Einzelnes Register (FC 06)"));
-  QPoint inFrame = -frame->pos();
-  AddCaptionedField(frame, QRect(35, 40, 100, 20).translated(inFrame), QStringLiteral("Adresse (dez.):"),
-                    id(ControlId::RtuWriteAddressField, ControlId::TcpWriteAddressField),
-                    QRect(140, 36, 120, 24).translated(inFrame), QStringLiteral("0"));
-  AddCaptionedField(frame, QRect(285, 40, 60, 20).translated(inFrame), QStringLiteral("Wert:"),
-                    id(ControlId::RtuWriteValueField, ControlId::TcpWriteValueField),
-                    QRect(365, 36, 100, 24).translated(inFrame), QStringLiteral("0"));
-  const ControlId one = id(ControlId::RtuWriteOneButton, ControlId::TcpWriteOneButton);
-  Keep(one, MakeButton(frame, one, QRect(520, 36, 120, 24).translated(inFrame), QStringLiteral("Schreiben")));
-
-  frame = MakeGroupFrame(page, {20, 140, 650, 110}, QStringLiteral("Mehrere Register (FC 16)"));
-  inFrame = -frame->pos();
-  AddCaptionedField(frame, QRect(35, 170, 120, 20).translated(inFrame), QStringLiteral("Startadresse (dez.):"),
-                    id(ControlId::RtuWriteManyStartField, ControlId::TcpWriteManyStartField),
-                    QRect(140, 166, 120, 24).translated(inFrame), QStringLiteral("0"));
-  AddCaptionedField(frame, QRect(285, 170, 80, 20).translated(inFrame), QStringLiteral("Werte (CSV):"),
-                    id(ControlId::RtuWriteManyValuesField, ControlId::TcpWriteManyValuesField),
-                    QRect(365, 166, 130, 24).translated(inFrame), QStringLiteral("10,20,30"));
-  const ControlId many = id(ControlId::RtuWriteManyButton, ControlId::TcpWriteManyButton);
-  Keep(many, MakeButton(frame, many, QRect(520, 166, 120, 24).translated(inFrame), QStringLiteral("Schreiben")));
-  return page;
 }
 
 void MainWindow::BuildLog() {

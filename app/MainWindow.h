@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QPointer>
 #include <map>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "app/InfoWindow.h"
 #include "app/ShellConfig.h"
 #include "app/TableMenu.h"
+#include "operator/MainWindowControls.h"
 #include "operator/OperatorConsole.h"
 
 class QPushButton;
@@ -81,13 +83,13 @@ class MainWindow : public QMainWindow, public OperatorConsole {
 
  private:
   void BuildMenu();
-  void BuildFirstRow();
+  // The controls of the client area before the logo (the first row), or those after it.
+  void BuildRow(bool firstRow);
   void BuildLogo();
-  void SetFirstRowTooltips();
-  void BuildTcpRow();
   void BuildTabs();
-  QWidget* BuildReadPage(bool serial);
-  QWidget* BuildWritePage(bool serial);
+  QWidget* BuildPage(ControlPage page);
+  // One control of the shared list; a label is kept in `label` and becomes the buddy of the control after it.
+  void BuildControl(QWidget* parent, const ControlSpec& spec, QPoint shift, QLabel*& label);
   void BuildLog();
   void BuildPageKeys();
   void NameForAssistiveTechnology();
@@ -99,9 +101,6 @@ class MainWindow : public QMainWindow, public OperatorConsole {
     controls_[id] = control;
     return control;
   }
-  // A text field kept under id, with its caption before it as the caption's buddy.
-  void AddCaptionedField(QWidget* parent, const QRect& captionGeometry, const QString& caption, ControlId id,
-                         const QRect& geometry, const QString& text);
 
   // Defined in MainWindowDispatch.cpp: the one place where events meet their handlers.
   void ConnectHandlers();

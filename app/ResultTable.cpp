@@ -14,8 +14,9 @@ namespace varnetik {
 ResultTable::ResultTable(ControlId id, QWidget* parent) : QTreeWidget(parent), id_(id) {
   setObjectName(ControlName(id));
   setColumnCount(kResultColumnCount);
-  setHeaderLabels({QStringLiteral("Adresse hex."), QStringLiteral("Adresse dez."), QStringLiteral("Wert hex."),
-                   QStringLiteral("Wert dez."), QString()});
+  QStringList titles;
+  for (const char* title : kResultColumnTitles) titles << QString::fromUtf8(title);
+  setHeaderLabels(titles);
   header()->setStretchLastSection(false);
   header()->setSectionsMovable(false);
   for (int column = 0; column < kResultColumnCount; ++column) setColumnWidth(column, kResultColumnWidths[column]);
@@ -60,9 +61,9 @@ int ResultTable::SelectedRow() const {
 }
 
 QString ResultTable::RowText(int row) const {
-  QString text = CellText(row, 0);
-  for (int column = 1; column < 4; ++column) text += QLatin1Char('\t') + CellText(row, column);
-  return text;
+  ResultCells cells;
+  for (int column = 0; column < kResultTextColumnCount; ++column) cells[column] = CellText(row, column).toStdString();
+  return QString::fromStdString(RowClipboardText(cells));
 }
 
 int ResultTable::SelectCurrentRow() {

@@ -7,11 +7,9 @@
 #include <vector>
 
 #include "operator/OperatorConsole.h"
+#include "operator/TableTexts.h"
 
 namespace varnetik {
-
-inline constexpr int kResultColumnCount = 5;
-inline constexpr int kResultColumnWidths[kResultColumnCount] = {120, 120, 120, 120, 187};
 
 class ResultTable : public QTreeWidget {
   Q_OBJECT

@@ -9,13 +9,9 @@
 
 #include <string>
 
-namespace varnetik {
+#include "operator/WriteOutcome.h"
 
-enum class WriteOutcome {
-  Written,       // every byte is in the file at path
-  CannotCreate,  // neither a new file nor the existing one could be opened; nothing was changed
-  WriteFailed,   // opened, but not every byte could be written
-};
+namespace varnetik {
 
 WriteOutcome WriteFileReplacing(const std::string& path, const std::string& bytes);
 

@@ -1,7 +1,8 @@
 #include "app/ShellConfig.h"
 
 #include "app/Pictures.h"
-#include "app/WebAddresses.h"
+#include "operator/InfoContent.h"
+#include "operator/WebAddresses.h"
 #include "serial/PortScan.h"
 
 namespace varnetik {
@@ -17,6 +18,9 @@ ShellConfig DefaultShellConfig() {
   return config;
 }
 
-QString MakerHostName(const ShellConfig& config) { return config.makerPage.host(); }
+QString MakerHostName(const ShellConfig& config) {
+  const std::string address = config.makerPage.toString().toStdString();
+  return QString::fromStdString(std::string(WebAddressHost(address)));
+}
 
 }  // namespace varnetik

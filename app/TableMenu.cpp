@@ -9,11 +9,6 @@ namespace varnetik {
 
 namespace {
 
-void AddItem(QMenu* menu, TableMenuItem id, const QString& caption) {
-  QAction* action = menu->addAction(caption);
-  action->setData(static_cast<int>(id));
-}
-
 bool HasRow(const TableMenuState& state) { return state.menuRow >= 0 && state.menuTable != nullptr; }
 
 }  // namespace
@@ -21,15 +16,15 @@ bool HasRow(const TableMenuState& state) { return state.menuRow >= 0 && state.me
 QMenu* BuildTableMenu(const QString (&cells)[4], QWidget* owner) {
   auto* menu = new QMenu(owner);
   menu->setObjectName(QStringLiteral("TableMenu"));
-  AddItem(menu, kCopyAddressHexItem, QStringLiteral("Adresse (hex) kopieren: ") + cells[0]);
-  AddItem(menu, kCopyAddressDecItem, QStringLiteral("Adresse (dez) kopieren: ") + cells[1]);
-  menu->addSeparator();
-  AddItem(menu, kCopyValueHexItem, QStringLiteral("Wert (hex) kopieren: ") + cells[2]);
-  AddItem(menu, kCopyValueDecItem, QStringLiteral("Wert (dez) kopieren: ") + cells[3]);
-  menu->addSeparator();
-  AddItem(menu, kCopyRowItem, QStringLiteral("Komplette Zeile kopieren"));
-  menu->addSeparator();
-  AddItem(menu, kSaveCsvItem, QStringLiteral("Tabelle als CSV speichern..."));
+  ResultCells texts;
+  for (int column = 0; column < kResultTextColumnCount; ++column) texts[column] = cells[column].toStdString();
+  for (const TableMenuEntry& entry : TableMenuEntries(texts)) {
+    if (entry.IsSeparator()) {
+      menu->addSeparator();
+      continue;
+    }
+    menu->addAction(QString::fromStdString(entry.caption))->setData(entry.item);
+  }
   return menu;
 }
 

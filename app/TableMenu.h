@@ -5,22 +5,14 @@
 #include <QString>
 #include <cstdint>
 
+#include "operator/TableTexts.h"
+
 class QMenu;
 class QWidget;
 
 namespace varnetik {
 
 class ResultTable;
-
-// Item ids of the context menu, carried in each action's data().
-enum TableMenuItem : int {
-  kCopyAddressHexItem = 4100,
-  kCopyAddressDecItem = 4101,
-  kCopyValueHexItem = 4102,
-  kCopyValueDecItem = 4103,
-  kCopyRowItem = 4104,
-  kSaveCsvItem = 4105,
-};
 
 // Set by every right-click on a result table and kept after the menu closes.
 struct TableMenuState {
@@ -29,7 +21,8 @@ struct TableMenuState {
   QString captions[4];               // cells 0..3 of menuRow when the menu opened
 };
 
-// The popup with its eight entries (six items, three separators) for the four cell texts.
+// The popup with its entries (six items, three separators) for the four cell texts; each action carries
+// its item id in data().
 QMenu* BuildTableMenu(const QString (&cells)[4], QWidget* owner);
 
 // Clipboard texts, read from the table when the item is chosen.

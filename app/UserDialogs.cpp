@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "operator/CsvText.h"
+
 namespace varnetik {
 
 void DesktopDialogs::ShowMessage(QWidget* owner, const QString& title, const QString& text) {
@@ -15,9 +17,8 @@ void DesktopDialogs::ShowMessage(QWidget* owner, const QString& title, const QSt
 QString DesktopDialogs::AskCsvSavePath(QWidget* owner) {
   // The path is taken exactly as chosen: no extension is appended and an existing file is replaced
   // without a question, as the operator asked for that name.
-  return QFileDialog::getSaveFileName(owner, QStringLiteral("CSV speichern"), QStringLiteral("register.csv"),
-                                      QStringLiteral("CSV (*.csv)"), nullptr,
-                                      QFileDialog::DontConfirmOverwrite);
+  return QFileDialog::getSaveFileName(owner, QString::fromUtf8(kCsvDialogTitle), QString::fromUtf8(kCsvProposedName),
+                                      QString::fromUtf8(kCsvFilterText), nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 void DesktopDialogs::OpenWebPage(const QUrl& address) { QDesktopServices::openUrl(address); }

@@ -1,4 +1,4 @@
-#include "app/HintedField.h"
+#include "operator/HintedField.h"
 
 #include "operator/OperationTexts.h"
 
