@@ -16,7 +16,9 @@
 ; folder. A newer version installed over an older one runs the old one's uninstaller first, so that
 ; there is one entry and no file only the old version had.
 
+; A 64-bit installer for 64-bit programs (and Wine's 64-bit loader runs it without a 32-bit Wine).
 Unicode true
+Target amd64-unicode
 ManifestDPIAware true
 ManifestSupportedOS Win10
 RequestExecutionLevel user
@@ -26,12 +28,11 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include WinVer.nsh
-!include x64.nsh
 !include nsDialogs.nsh
 
-; The relaunch below lays out SHELLEXECUTEINFOW for 4-byte pointers.
-!if ${NSIS_PTR_SIZE} != 4
-  !error "varnetik.nsi expects the 32-bit installer stub"
+; The relaunch below lays out SHELLEXECUTEINFOW for 8-byte pointers.
+!if ${NSIS_PTR_SIZE} != 8
+  !error "varnetik.nsi expects the 64-bit installer stub"
 !endif
 
 !define PRODUCT "Varnetik"
@@ -110,10 +111,10 @@ Page custom InstallModePage InstallModePageLeave
 ; it and ends with its exit code. Declining the prompt ends with 1223 (ERROR_CANCELLED).
 !macro DefineRelaunchElevated prefix
   Function ${prefix}RelaunchElevated
-    ; SHELLEXECUTEINFOW, 60 bytes: cbSize, fMask = SEE_MASK_NOCLOSEPROCESS, hwnd, lpVerb, lpFile,
-    ; lpParameters, lpDirectory, nShow = SW_SHOWNORMAL, hInstApp, lpIDList, lpClass, hkeyClass,
-    ; dwHotKey, hIcon, hProcess.
-    System::Call '*(i 60, i 0x40, p $HWNDPARENT, w "runas", w "$EXEPATH", w "$0", p 0, i 1, p 0, p 0, p 0, p 0, i 0, p 0, p 0) p .r1'
+    ; SHELLEXECUTEINFOW, 112 bytes: cbSize, fMask = SEE_MASK_NOCLOSEPROCESS, hwnd, lpVerb, lpFile,
+    ; lpParameters, lpDirectory, nShow = SW_SHOWNORMAL and 4 bytes of padding, hInstApp, lpIDList,
+    ; lpClass, hkeyClass, dwHotKey and 4 bytes of padding, hIcon, hProcess.
+    System::Call '*(i 112, i 0x40, p $HWNDPARENT, w "runas", w "$EXEPATH", w "$0", p 0, i 1, i 0, p 0, p 0, p 0, p 0, i 0, i 0, p 0, p 0) p .r1'
     System::Call 'shell32::ShellExecuteExW(p r1) i .r2'
     ${If} $2 = 0
       System::Free $1
@@ -121,7 +122,7 @@ Page custom InstallModePage InstallModePageLeave
       SetErrorLevel 1223
       Quit
     ${EndIf}
-    System::Call '*$1(i, i, p, p, p, p, p, i, p, p, p, p, i, p, p .r3)'
+    System::Call '*$1(i, i, p, p, p, p, p, i, i, p, p, p, p, i, i, p, p .r3)'
     System::Free $1
     System::Call 'kernel32::WaitForSingleObject(p r3, i -1)'
     System::Call 'kernel32::GetExitCodeProcess(p r3, *i .r4)'
@@ -168,15 +169,12 @@ Function ElevateIfPerMachine
 FunctionEnd
 
 Function .onInit
-  ${IfNot} ${RunningX64}
-  ${OrIfNot} ${AtLeastWin10}
+  ${IfNot} ${AtLeastWin10}
   ${OrIfNot} ${AtLeastBuild} ${LOWEST_WINDOWS_BUILD}
-    MessageBox MB_ICONSTOP "${PRODUCT} braucht Windows 10 Version 1703 oder neuer, 64 Bit." /SD IDOK
+    MessageBox MB_ICONSTOP "${PRODUCT} braucht Windows 10 Version 1703 oder neuer." /SD IDOK
     SetErrorLevel 1
     Quit
   ${EndIf}
-  ; The programs are 64-bit: their entry belongs in the 64-bit view of HKLM.
-  SetRegView 64
   StrCpy $DirFromCommandLine $INSTDIR
 
   ; Without a choice, an installation for all users that exists without one for this user is kept
@@ -273,7 +271,6 @@ SectionEnd
 
 ; The uninstaller belongs to an installation for all users when the machine's entry names its folder.
 Function un.onInit
-  SetRegView 64
   SetShellVarContext current
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 == $INSTDIR
