@@ -1,19 +1,4 @@
-// The program-wide records that live for the whole run. Their start-up values are the members' defaults.
+// The records live with the operator side, shared by the Qt and the Win32 window.
 #pragma once
 
-#include <cstdint>
-
-#include "serial/RtuLink.h"
-#include "tcp/TcpLink.h"
-
-namespace varnetik {
-
-struct AppState {
-  RtuLink rtu;
-  TcpLink tcp;
-  // Address byte of every RTU frame and unit id of every TCP request; refreshed from SlaveIdSpin only
-  // when the serial settings are read.
-  uint8_t slaveId = 1;
-};
-
-}  // namespace varnetik
+#include "operator/AppState.h"

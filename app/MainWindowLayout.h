@@ -7,21 +7,16 @@
 #include <QSize>
 #include <optional>
 
+#include "operator/WindowGeometry.h"
+
 namespace varnetik {
 
-inline constexpr int kFirstRowWidth = 1078;  // right edge of "Trennen" + 10
-inline constexpr int kMinimumHeight = 480;
-inline constexpr int kStartHeight = 700;
-inline constexpr int kCreationWidth = 1160;
 inline constexpr QRect kScanButtonRect{780, 28, 84, 24};
 inline constexpr int kTabsX = 10;
 inline constexpr int kTabsY = 130;
 inline constexpr int kTabsWidth = 700;
 inline constexpr int kTableYInPage = 80;
-inline constexpr int kLogX = 720;
 inline constexpr QSize kClearButtonSize{110, 26};
-inline constexpr int kTableFloor = 80;
-inline constexpr int kLogFloor = 50;
 
 struct LayoutInputs {
   int width = 0;         // W: the window's width

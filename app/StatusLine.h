@@ -3,12 +3,12 @@
 
 #include <QString>
 
+#include "operator/WindowGeometry.h"  // kSerialStatusWidth
+
 class QLabel;
 class QStatusBar;
 
 namespace varnetik {
-
-inline constexpr int kSerialStatusWidth = 380;
 
 class StatusLine {
  public:
