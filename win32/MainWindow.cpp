@@ -11,7 +11,7 @@
 #include "serial/LineSettings.h"
 #include "serial/PortScan.h"
 #include "win32/InfoWindow.h"
-#include "win32/MessageFont.h"
+#include "win32/CaptionFit.h"
 #include "win32/Pictures.h"
 #include "win32/ResultList.h"
 #include "win32/TableMenu.h"
@@ -99,7 +99,7 @@ MainWindow::MainWindow(AppState& state, WindowConfig config) : state_(state), co
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance,
                                nullptr);
-  font_ = CreateMessageFont(dpi_);
+  font_ = CreateFittingFont(dpi_);
   CreateControls();
   ApplyFont();
   // The first row decides the width; the window keeps its height and position.
@@ -311,13 +311,8 @@ void MainWindow::PlaceControls() {
     switch (b.spec->kind) {
       case ControlKind::DropDownList:
       case ControlKind::EditableCombo: {
+        // A closed combo box is as high as its font makes it; the height given includes the opened list.
         place(b.handle, {r.x, r.y, r.width, r.height + Scale(kComboListHeight)});
-        // The closed combo's height follows its font; its field is made as high as the place wants.
-        RECT closed{};
-        ::GetWindowRect(b.handle, &closed);
-        const LRESULT field = ::SendMessageW(b.handle, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-        const int wanted = static_cast<int>(field) + r.height - (closed.bottom - closed.top);
-        if (field > 0 && wanted > 0) ::SendMessageW(b.handle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted);
         break;
       }
       case ControlKind::SpinBox: {
@@ -462,7 +457,7 @@ void MainWindow::OnCommand(int id, int code, HWND from) {
 void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
   dpi_ = dpi;
   HFONT old = font_;
-  font_ = CreateMessageFont(dpi_);
+  font_ = CreateFittingFont(dpi_);
   ApplyFont();
   if (old != nullptr) ::DeleteObject(old);
   // Every fixed place anew at the new scale, then the window at the size Windows suggests, whose
