@@ -65,7 +65,7 @@ if(VARNETIK_BUILD_TESTS)
 endif()
 
 set(CPACK_PACKAGE_NAME varnetik)
-set(CPACK_PACKAGE_VENDOR "Varnetik")
+set(CPACK_PACKAGE_VENDOR "${VARNETIK_VENDOR}")
 set(CPACK_PACKAGE_CONTACT "Varnetik <info@varnetik.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Modbus master for commissioning devices over RTU and TCP")
 # Debian's lines of the long description stay within 80 columns, counting the one space dpkg puts first.
