@@ -8,8 +8,8 @@
 #include "win32/EmbeddedPictures.h"
 #include "win32/GifBitmap.h"
 #include "win32/PictureControl.h"
-#include "win32/PicturesWideText.h"
 #include "win32/WebLinks.h"
+#include "win32/WideText.h"
 
 namespace varnetik::win32 {
 
@@ -146,19 +146,17 @@ void ShowInfoWindow(HWND owner, std::span<const unsigned char> donationGif) {
   // Not owned by the main window: a top-level window of its own. Made on the monitor where it is shown,
   // so that it has that monitor's DPI from the start and is not rescaled while being placed.
   const RECT area = WorkArea(owner);
-  HWND window = CreateWindowExW(kExStyle, kClassName, pictures_detail::Utf8ToWide(kInfoWindowTitle).c_str(), kStyle,
+  HWND window = CreateWindowExW(kExStyle, kClassName, Wide(kInfoWindowTitle).c_str(), kStyle,
                                 area.left, area.top, 0, 0, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return;
   info.window = window;
-  const std::wstring text =
-      pictures_detail::Utf8ToWide(InfoText(WebAddressHost(kMakerPageAddress), "\r\n"));
+  const std::wstring text = Wide(InfoText(WebAddressHost(kMakerPageAddress), "\r\n"));
   info.text = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 0, 0, 0, 0,
                               window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kInfoTextId)), instance, nullptr);
   HBITMAP donation = DecodeGifBitmap(donationGif, GetSysColor(COLOR_3DFACE));
   if (donation != nullptr) {
     info.picture = CreatePictureControl(window, kDonationPictureId, donation, 0, 0,
-                                        {pictures_detail::Utf8ToWide(kDonationTooltip),
-                                         pictures_detail::Utf8ToWide(kDonationPictureName)},
+                                        {Wide(kDonationTooltip), Wide(kDonationPictureName)},
                                         PictureFocus::TabStop);
   }
   const UINT dpi = GetDpiForWindow(window);

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
+#include <string>
 #include <string_view>
+
+#include "win32/UnicodeClipboard.h"
+#include "win32/WideText.h"
 
 namespace varnetik::win32 {
 
@@ -19,39 +22,7 @@ UINT ShowNewLinesMessage() {
   return message;
 }
 
-// Private until the window's shared conversion pair exists; both directions are lossless for valid UTF-8.
-std::wstring WideFromUtf8(std::string_view text) {
-  if (text.empty()) return std::wstring();
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
 int ItemIndex(int64_t line) { return static_cast<int>(std::min<int64_t>(line, INT_MAX)); }
-
-bool PutOnClipboard(HWND owner, const std::wstring& text) {
-  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (memory == nullptr) return false;
-  void* target = GlobalLock(memory);
-  if (target == nullptr) {
-    GlobalFree(memory);
-    return false;
-  }
-  std::memcpy(target, text.c_str(), bytes);
-  GlobalUnlock(memory);
-  if (!OpenClipboard(owner)) {
-    GlobalFree(memory);
-    return false;
-  }
-  EmptyClipboard();
-  // On success the clipboard owns the memory.
-  const bool placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-  CloseClipboard();
-  if (!placed) GlobalFree(memory);
-  return placed;
-}
 
 }  // namespace
 
@@ -91,7 +62,7 @@ void LogList::Append(const std::string& utf8Line) {
     newLinesPending_ = PostMessageW(list_, ShowNewLinesMessage(), 0, 0) != FALSE;
   }
   lines_.Append(utf8Line);
-  widest_ = std::max(widest_, Measure(WideFromUtf8(utf8Line)));
+  widest_ = std::max(widest_, Measure(Wide(utf8Line)));
   if (!newLinesPending_) ShowNewLines();  // no message could be posted: show it now
 }
 
@@ -142,7 +113,7 @@ bool LogList::HandleNotify(const NMHDR& header, LRESULT& result) {
       // which the drawing below shows whole.
       LVITEMW& item = reinterpret_cast<NMLVDISPINFOW&>(const_cast<NMHDR&>(header)).item;
       if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0) {
-        const std::wstring text = WideFromUtf8(lines_.Line(item.iItem));
+        const std::wstring text = Wide(lines_.Line(item.iItem));
         const size_t length = std::min(text.size(), static_cast<size_t>(item.cchTextMax - 1));
         std::wmemcpy(item.pszText, text.data(), length);
         item.pszText[length] = L'\0';
@@ -213,7 +184,7 @@ int LogList::Measure(const std::wstring& text) const {
 void LogList::MeasureAllLines() {
   widest_ = 0;
   for (int64_t line = 0; line < LineCount(); ++line) {
-    widest_ = std::max(widest_, Measure(WideFromUtf8(lines_.Line(line))));
+    widest_ = std::max(widest_, Measure(Wide(lines_.Line(line))));
   }
 }
 
@@ -228,7 +199,7 @@ void LogList::UpdateColumnWidth() {
 void LogList::CopySelectedLine() const {
   const int64_t selected = SelectedLine();
   // The line as the log shows it, time stamp included.
-  if (selected >= 0) PutOnClipboard(list_, WideFromUtf8(lines_.Line(selected)));
+  if (selected >= 0) SetClipboardText(list_, std::string(lines_.Line(selected)));
 }
 
 void LogList::DrawLine(HDC dc, int64_t index) const {
@@ -245,7 +216,7 @@ void LogList::DrawLine(HDC dc, int64_t index) const {
   const HGDIOBJ previousFont = SelectObject(dc, GetCurrentObject(measuring_, OBJ_FONT));
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
-  const std::wstring text = WideFromUtf8(lines_.Line(index));
+  const std::wstring text = Wide(lines_.Line(index));
   const int top = row.top + (row.bottom - row.top - metrics.tmHeight) / 2;
   ExtTextOutW(dc, row.left + kTextMargin, top, ETO_OPAQUE | ETO_CLIPPED, &row, text.data(),
               static_cast<UINT>(text.size()), nullptr);

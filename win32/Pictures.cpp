@@ -9,7 +9,7 @@
 #include "win32/EmbeddedPictures.h"
 #include "win32/JpegBitmap.h"
 #include "win32/PictureControl.h"
-#include "win32/PicturesWideText.h"
+#include "win32/WideText.h"
 
 namespace varnetik::win32 {
 
@@ -19,8 +19,8 @@ HWND CreateLogoPicture(HWND parent, std::span<const unsigned char> jpegFile) {
   HBITMAP bitmap = DecodeJpegBitmap(jpegFile);
   if (bitmap == nullptr) return nullptr;
   return CreatePictureControl(parent, static_cast<int>(ControlId::LogoPicture), bitmap, 0, 0,
-                              {pictures_detail::Utf8ToWide(WebAddressHost(kMakerPageAddress)),
-                               pictures_detail::Utf8ToWide(kLogoPictureName)},
+                              {Wide(WebAddressHost(kMakerPageAddress)),
+                               Wide(kLogoPictureName)},
                               PictureFocus::NoTabStop);
 }
 

@@ -3,15 +3,13 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include "win32/TablesUtf16.h"
 #include "win32/UnicodeClipboard.h"
+#include "win32/WideText.h"
 
 namespace varnetik::win32 {
 
 namespace {
 
-using tables::Utf16;
-using tables::Utf8;
 
 constexpr UINT_PTR kSubclassId = 1;
 
@@ -92,7 +90,7 @@ HWND CreateResultList(HWND parent, ControlId id) {
   if (list == nullptr) return nullptr;
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
   for (int column = 0; column < kResultColumnCount; ++column) {
-    std::wstring title = Utf16(kResultColumnTitles[column]);
+    std::wstring title = Wide(kResultColumnTitles[column]);
     LVCOLUMNW header{};
     header.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     header.pszText = title.data();
@@ -113,7 +111,7 @@ void FillResultList(HWND list, const std::vector<ResultRow>& rows) {
     const ResultRow& row = rows[index];
     const std::string* cells[] = {&row.addressHex, &row.addressDec, &row.valueHex, &row.valueDec};
     for (int column = 0; column < kResultTextColumnCount; ++column) {
-      std::wstring text = Utf16(*cells[column]);
+      std::wstring text = Wide(*cells[column]);
       LVITEMW item{};
       item.mask = LVIF_TEXT;
       item.iItem = static_cast<int>(index);

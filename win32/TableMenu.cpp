@@ -9,15 +9,12 @@
 #include "operator/TableTexts.h"
 #include "win32/ResultList.h"
 #include "win32/SafeFileWrite.h"
-#include "win32/TablesUtf16.h"
 #include "win32/UnicodeClipboard.h"
+#include "win32/WideText.h"
 
 namespace varnetik::win32 {
 
 namespace {
-
-using tables::Utf16;
-using tables::Utf8;
 
 // From the keyboard the menu is for the row with the focus mark (the first when none has it), which it
 // selects, and opens at that row's lower left corner.
@@ -44,7 +41,7 @@ HMENU BuildMenu(const ResultCells& cells) {
     if (entry.IsSeparator()) {
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     } else {
-      AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(entry.item), Utf16(entry.caption).c_str());
+      AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(entry.item), Wide(entry.caption).c_str());
     }
   }
   return menu;
@@ -64,12 +61,12 @@ void CarryOut(int item, HWND owner, HWND list, int row, OperatorConsole& console
 }  // namespace
 
 std::wstring AskCsvPathWithSaveDialog(HWND owner) {
-  const std::wstring title = Utf16(kCsvDialogTitle);
+  const std::wstring title = Wide(kCsvDialogTitle);
   // Display text and pattern, each ended by a zero, and one more zero after the last pair.
-  std::wstring filter = Utf16(kCsvFilterText) + L'\0' + Utf16(kCsvFilterPattern) + L'\0';
+  std::wstring filter = Wide(kCsvFilterText) + L'\0' + Wide(kCsvFilterPattern) + L'\0';
   // Room for long paths; what the operator typed is taken as it is.
   std::wstring path(32768, L'\0');
-  const std::wstring proposed = Utf16(kCsvProposedName);
+  const std::wstring proposed = Wide(kCsvProposedName);
   path.replace(0, proposed.size(), proposed);
 
   OPENFILENAMEW dialog{};

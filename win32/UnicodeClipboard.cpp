@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "win32/TablesUtf16.h"
+#include "win32/WideText.h"
 
 namespace varnetik::win32 {
 
@@ -20,7 +20,7 @@ bool OpenClipboardSoon(HWND owner) {
 }  // namespace
 
 void SetClipboardText(HWND owner, const std::string& utf8) {
-  const std::wstring text = tables::Utf16(utf8);
+  const std::wstring text = Wide(utf8);
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);  // with its terminating zero
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
   if (memory == nullptr) return;
@@ -46,7 +46,7 @@ std::string ClipboardText(HWND owner) {
   std::string text;
   if (HANDLE memory = GetClipboardData(CF_UNICODETEXT); memory != nullptr) {
     if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(memory)); wide != nullptr) {
-      text = tables::Utf8(wide);
+      text = Utf8(wide);
       GlobalUnlock(memory);
     }
   }

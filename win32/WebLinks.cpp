@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "operator/WebAddresses.h"
-#include "win32/PicturesWideText.h"
+#include "win32/WideText.h"
 
 namespace varnetik::win32 {
 
@@ -28,8 +28,8 @@ void OpenWebPage(const std::wstring& address) {
   ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-std::wstring MakerPageAddress() { return pictures_detail::Utf8ToWide(kMakerPageAddress); }
-std::wstring DonationPageAddress() { return pictures_detail::Utf8ToWide(kDonationPageAddress); }
+std::wstring MakerPageAddress() { return Wide(kMakerPageAddress); }
+std::wstring DonationPageAddress() { return Wide(kDonationPageAddress); }
 
 WebPageOpener ReplaceWebPageOpener(WebPageOpener opener) { return std::exchange(ReplacedOpener(), std::move(opener)); }
 

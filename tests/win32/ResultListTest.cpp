@@ -11,8 +11,8 @@
 
 #include "tests/win32/TablesTestWindow.h"
 #include "win32/ResultList.h"
-#include "win32/TablesUtf16.h"
 #include "win32/UnicodeClipboard.h"
+#include "win32/WideText.h"
 
 namespace varnetik::win32 {
 namespace {
@@ -45,7 +45,7 @@ std::string CellText(HWND list, int row, int column) {
   item.pszText = text;
   item.cchTextMax = 64;
   SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return tables::Utf8(text);
+  return Utf8(text);
 }
 
 std::vector<ResultRow> ReadRows(HWND list) {
@@ -114,7 +114,7 @@ TEST_F(ResultListFixture, FiveColumnsScaledReportStylesAndRowsReplacedWhole) {
     info.pszText = title;
     info.cchTextMax = 32;
     ListView_GetColumn(list, column, &info);
-    EXPECT_EQ(tables::Utf8(title), kResultColumnTitles[column]);
+    EXPECT_EQ(Utf8(title), kResultColumnTitles[column]);
     EXPECT_EQ(ListView_GetColumnWidth(list, column), MulDiv(kResultColumnWidths[column], dpi, 96)) << column;
   }
 
@@ -262,7 +262,7 @@ class TempFolder {
 TEST_F(ResultListFixture, SaveItemExportsTheTableTheMenuWasOpenedOn) {
   TempFolder folder;
   const fs::path file = folder.Path() / L"Messwerte_\u00e4\u20ac.csv";
-  const std::string shown = tables::Utf8(file.wstring());
+  const std::string shown = Utf8(file.wstring());
   const struct {
     const char* name;
     ControlId table;
@@ -335,9 +335,9 @@ TEST_F(ResultListFixture, SaveItemGoesThroughTheRealSaveDialog) {
     std::vector<std::wstring> entries;
   } cases[] = {
       {"typed name with umlaut and euro", {ChooseInMenu(DownsTo(kSaveCsvItem)), typePath(file)},
-       {"CSV gespeichert: " + tables::Utf8(file.wstring())}, {file.filename().wstring()}},
+       {"CSV gespeichert: " + Utf8(file.wstring())}, {file.filename().wstring()}},
       {"no extension appended", {ChooseInMenu(DownsTo(kSaveCsvItem)), typePath(bare)},
-       {"CSV gespeichert: " + tables::Utf8(bare.wstring())}, {bare.filename().wstring()}},
+       {"CSV gespeichert: " + Utf8(bare.wstring())}, {bare.filename().wstring()}},
       {"cancelled", {ChooseInMenu(DownsTo(kSaveCsvItem)), escape}, {}, {}},
   };
   for (const auto& c : cases) {

@@ -4,7 +4,7 @@
 #include <windowsx.h>
 
 #include "win32/ResultList.h"
-#include "win32/TablesUtf16.h"
+#include "win32/WideText.h"
 
 namespace varnetik::win32::testing {
 
@@ -34,7 +34,7 @@ std::string MenuLine(HMENU menu, int position) {
   wchar_t caption[256] = {};
   GetMenuStringW(menu, static_cast<UINT>(position), caption, 256, MF_BYPOSITION);
   const bool enabled = (GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED)) == 0;
-  return std::to_string(info.wID) + " " + tables::Utf8(caption) + (enabled ? "" : " (disabled)");
+  return std::to_string(info.wID) + " " + Utf8(caption) + (enabled ? "" : " (disabled)");
 }
 
 }  // namespace
@@ -173,7 +173,7 @@ LRESULT TablesTestWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (kind == MSGF_DIALOGBOX) {
         wchar_t title[256] = {};
         GetWindowTextW(shown, title, 256);
-        if (dialogs.empty() || dialogs.back() != tables::Utf8(title)) dialogs.push_back(tables::Utf8(title));
+        if (dialogs.empty() || dialogs.back() != Utf8(title)) dialogs.push_back(Utf8(title));
       }
       if (!script.empty() && script.front().kind == kind) {
         const IdleStep step = script.front();
