@@ -106,24 +106,24 @@ namespace {
 QRect Rect(const LogicalRect& r) { return {r.x, r.y, r.width, r.height}; }
 
 // The controls of the main window's client area before the logo (the first row) and after it.
-bool InFirstRow(const ControlSpec& spec) {
+bool InFirstRow(const ControlPlan& plan) {
   static const int firstRowEnd = [] {
-    const std::vector<ControlSpec>& specs = MainWindowControls();
-    for (size_t i = 0; i < specs.size(); ++i) {
-      if (specs[i].id == ControlId::RtuDisconnectButton) return static_cast<int>(i);
+    const std::vector<ControlPlan>& plans = MainWindowControls();
+    for (size_t i = 0; i < plans.size(); ++i) {
+      if (plans[i].id == ControlId::RtuDisconnectButton) return static_cast<int>(i);
     }
     return -1;
   }();
-  return &spec - MainWindowControls().data() <= firstRowEnd;
+  return &plan - MainWindowControls().data() <= firstRowEnd;
 }
 
 }  // namespace
 
 void MainWindow::BuildRow(bool firstRow) {
   QLabel* label = nullptr;
-  for (const ControlSpec& spec : MainWindowControls()) {
-    if (spec.page != ControlPage::Window || InFirstRow(spec) != firstRow) continue;
-    BuildControl(area_, spec, QPoint(), label);
+  for (const ControlPlan& plan : MainWindowControls()) {
+    if (plan.page != ControlPage::Window || InFirstRow(plan) != firstRow) continue;
+    BuildControl(area_, plan, QPoint(), label);
   }
 }
 
@@ -132,19 +132,19 @@ QWidget* MainWindow::BuildPage(ControlPage page) {
   QWidget* parent = widget;
   QPoint shift;
   QLabel* label = nullptr;
-  for (const ControlSpec& spec : MainWindowControls()) {
-    if (spec.page != page) continue;
-    if (spec.kind == ControlKind::GroupFrame) {
+  for (const ControlPlan& plan : MainWindowControls()) {
+    if (plan.page != page) continue;
+    if (plan.kind == ControlKind::GroupFrame) {
       // The fields of a group sit inside its frame, so that assistive technology finds them in their
       // group; the positions in the page are moved into the frame's own coordinates.
-      QGroupBox* frame = MakeGroupFrame(widget, Rect(spec.rect), QString::fromStdString(spec.caption));
+      QGroupBox* frame = MakeGroupFrame(widget, Rect(plan.rect), QString::fromStdString(plan.caption));
       parent = frame;
       shift = -frame->pos();
       continue;
     }
-    BuildControl(parent, spec, shift, label);
-    if (spec.id == ControlId::RtuReadButton || spec.id == ControlId::TcpReadButton) {
-      const bool serial = spec.id == ControlId::RtuReadButton;
+    BuildControl(parent, plan, shift, label);
+    if (plan.id == ControlId::RtuReadButton || plan.id == ControlId::TcpReadButton) {
+      const bool serial = plan.id == ControlId::RtuReadButton;
       const ControlId tableId = serial ? ControlId::RtuResultTable : ControlId::TcpResultTable;
       auto* table = Keep(tableId, new ResultTable(tableId, widget));
       table->setGeometry(Rect(kResultTableRect));
@@ -154,17 +154,17 @@ QWidget* MainWindow::BuildPage(ControlPage page) {
   return widget;
 }
 
-void MainWindow::BuildControl(QWidget* parent, const ControlSpec& spec, QPoint shift, QLabel*& label) {
-  const QRect place = Rect(spec.rect).translated(shift);
-  const QString caption = QString::fromStdString(spec.caption);
-  if (spec.kind == ControlKind::Label) {
+void MainWindow::BuildControl(QWidget* parent, const ControlPlan& plan, QPoint shift, QLabel*& label) {
+  const QRect place = Rect(plan.rect).translated(shift);
+  const QString caption = QString::fromStdString(plan.caption);
+  if (plan.kind == ControlKind::Label) {
     label = MakeLabel(parent, place, caption);
     return;
   }
-  if (!spec.id) return;
-  const ControlId id = *spec.id;
+  if (!plan.id) return;
+  const ControlId id = *plan.id;
   QWidget* control = nullptr;
-  switch (spec.kind) {
+  switch (plan.kind) {
     case ControlKind::TextField: {
       QString text = caption;
       if (id == ControlId::TcpHostField) text = Text(state_.tcp.host);
@@ -174,7 +174,7 @@ void MainWindow::BuildControl(QWidget* parent, const ControlSpec& spec, QPoint s
     }
     case ControlKind::DropDownList: {
       QStringList entries;
-      for (const std::string& entry : spec.entries) entries << QString::fromStdString(entry);
+      for (const std::string& entry : plan.entries) entries << QString::fromStdString(entry);
       // Each list starts on the value its link record holds.
       if (id == ControlId::ParityCombo) {
         control = MakeDropDownList(parent, id, place, entries, ComboEntryOfParity(state_.rtu.parity));
@@ -201,14 +201,14 @@ void MainWindow::BuildControl(QWidget* parent, const ControlSpec& spec, QPoint s
       int64_t value = state_.slaveId;
       if (id == ControlId::RtuTimeoutSpin) value = state_.rtu.rxTimeoutMs;
       if (id == ControlId::TcpTimeoutSpin) value = state_.tcp.rxTimeoutMs;
-      control = MakeSpinBox(parent, id, place, spec.minimum, spec.maximum, static_cast<int>(value));
+      control = MakeSpinBox(parent, id, place, plan.minimum, plan.maximum, static_cast<int>(value));
       break;
     }
     case ControlKind::Button: control = MakeButton(parent, id, place, caption); break;
     default: return;
   }
   Keep(id, control);
-  if (!spec.tooltip.empty()) control->setToolTip(QString::fromStdString(spec.tooltip));
+  if (!plan.tooltip.empty()) control->setToolTip(QString::fromStdString(plan.tooltip));
   if (label != nullptr) label->setBuddy(control);
   label = nullptr;
 }

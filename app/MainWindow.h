@@ -89,7 +89,7 @@ class MainWindow : public QMainWindow, public OperatorConsole {
   void BuildTabs();
   QWidget* BuildPage(ControlPage page);
   // One control of the shared list; a label is kept in `label` and becomes the buddy of the control after it.
-  void BuildControl(QWidget* parent, const ControlSpec& spec, QPoint shift, QLabel*& label);
+  void BuildControl(QWidget* parent, const ControlPlan& plan, QPoint shift, QLabel*& label);
   void BuildLog();
   void BuildPageKeys();
   void NameForAssistiveTechnology();

@@ -7,22 +7,22 @@ namespace {
 using K = ControlKind;
 using P = ControlPage;
 
-ControlSpec Label(P page, LogicalRect rect, const char* caption) { return {K::Label, std::nullopt, page, rect, caption, {}, {}}; }
+ControlPlan Label(P page, LogicalRect rect, const char* caption) { return {K::Label, std::nullopt, page, rect, caption, {}, {}}; }
 
-ControlSpec Field(P page, ControlId id, LogicalRect rect, const char* text) { return {K::TextField, id, page, rect, text, {}, {}}; }
+ControlPlan Field(P page, ControlId id, LogicalRect rect, const char* text) { return {K::TextField, id, page, rect, text, {}, {}}; }
 
-ControlSpec Button(P page, ControlId id, LogicalRect rect, const char* caption) { return {K::Button, id, page, rect, caption, {}, {}}; }
+ControlPlan Button(P page, ControlId id, LogicalRect rect, const char* caption) { return {K::Button, id, page, rect, caption, {}, {}}; }
 
-ControlSpec Spin(ControlId id, LogicalRect rect, int minimum, int maximum, const char* tooltip) {
+ControlPlan Spin(ControlId id, LogicalRect rect, int minimum, int maximum, const char* tooltip) {
   return {K::SpinBox, id, P::Window, rect, {}, tooltip, {}, minimum, maximum};
 }
 
-ControlSpec List(P page, ControlId id, LogicalRect rect, std::vector<std::string> entries, const char* tooltip) {
+ControlPlan List(P page, ControlId id, LogicalRect rect, std::vector<std::string> entries, const char* tooltip) {
   return {K::DropDownList, id, page, rect, {}, tooltip, std::move(entries)};
 }
 
 // The two read pages are alike, and so are the two write pages: only the ids differ.
-void AddReadPage(std::vector<ControlSpec>& out, P page, ControlId type, ControlId start, ControlId count,
+void AddReadPage(std::vector<ControlPlan>& out, P page, ControlId type, ControlId start, ControlId count,
                  ControlId read) {
   out.push_back(Label(page, {20, 12, 80, 20}, "Typ:"));
   out.push_back(List(page, type, {140, 10, 150, 24}, {"Holding (FC 03)", "Input (FC 04)"}, ""));
@@ -33,7 +33,7 @@ void AddReadPage(std::vector<ControlSpec>& out, P page, ControlId type, ControlI
   out.push_back(Button(page, read, {460, 40, 90, 24}, "Lesen"));
 }
 
-void AddWritePage(std::vector<ControlSpec>& out, P page, ControlId address, ControlId value, ControlId one,
+void AddWritePage(std::vector<ControlPlan>& out, P page, ControlId address, ControlId value, ControlId one,
                   ControlId manyStart, ControlId manyValues, ControlId many) {
   out.push_back({K::GroupFrame, std::nullopt, page, {20, 10, 650, 110}, "Einzelnes Register (FC 06)", {}, {}});
   out.push_back(Label(page, {35, 40, 100, 20}, "Adresse (dez.):"));
@@ -49,9 +49,9 @@ void AddWritePage(std::vector<ControlSpec>& out, P page, ControlId address, Cont
   out.push_back(Button(page, many, {520, 166, 120, 24}, "Schreiben"));
 }
 
-std::vector<ControlSpec> BuildControls() {
+std::vector<ControlPlan> BuildControls() {
   using I = ControlId;
-  std::vector<ControlSpec> out;
+  std::vector<ControlPlan> out;
   out.push_back(Label(P::Window, {10, 10, 210, 16}, "RTU Port"));
   out.push_back({K::EditableCombo, I::PortCombo, P::Window, {10, 28, 210, 24}, {},
                  "Serieller Port (z. B. COM3 oder /dev/ttyUSB0)", {}});
@@ -93,8 +93,8 @@ std::vector<ControlSpec> BuildControls() {
 
 }  // namespace
 
-const std::vector<ControlSpec>& MainWindowControls() {
-  static const std::vector<ControlSpec> controls = BuildControls();
+const std::vector<ControlPlan>& MainWindowControls() {
+  static const std::vector<ControlPlan> controls = BuildControls();
   return controls;
 }
 

@@ -28,7 +28,7 @@ struct LogicalRect {
   bool operator==(const LogicalRect&) const = default;
 };
 
-struct ControlSpec {
+struct ControlPlan {
   ControlKind kind;
   std::optional<ControlId> id;  // labels and group frames have none
   ControlPage page;
@@ -42,7 +42,7 @@ struct ControlSpec {
 
 // Every control of the top rows and the tab pages except the tab panel, the result tables, the log,
 // its clear button and the logo, which the window places by its layout rules.
-const std::vector<ControlSpec>& MainWindowControls();
+const std::vector<ControlPlan>& MainWindowControls();
 
 // Titles of the tab pages, in page order.
 const std::vector<std::string>& TabPageTitles();

@@ -14,26 +14,26 @@ std::vector<CaptionRoom> FixedCaptions(int dpi) {
   const auto s = [dpi](int logical) { return ScaleToDpi(logical, dpi); };
   const int arrow = ::GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(dpi)) + s(6);
   std::vector<CaptionRoom> out;
-  const std::vector<ControlSpec>& specs = MainWindowControls();
-  for (size_t i = 0; i < specs.size(); ++i) {
-    const ControlSpec& spec = specs[i];
-    int width = s(spec.rect.width);
-    const int height = s(spec.rect.height);
-    switch (spec.kind) {
+  const std::vector<ControlPlan>& plans = MainWindowControls();
+  for (size_t i = 0; i < plans.size(); ++i) {
+    const ControlPlan& plan = plans[i];
+    int width = s(plan.rect.width);
+    const int height = s(plan.rect.height);
+    switch (plan.kind) {
       case ControlKind::Label:
         // A field that starts inside its label's box is drawn over the box's end (the FC 16 group's start
         // address): the text must end before the field.
-        if (i + 1 < specs.size() && specs[i + 1].page == spec.page && specs[i + 1].rect.x > spec.rect.x &&
-            specs[i + 1].rect.x < spec.rect.Right() && specs[i + 1].rect.y < spec.rect.Bottom() &&
-            specs[i + 1].rect.Bottom() > spec.rect.y) {
-          width = std::min(width, s(specs[i + 1].rect.x) - s(spec.rect.x));
+        if (i + 1 < plans.size() && plans[i + 1].page == plan.page && plans[i + 1].rect.x > plan.rect.x &&
+            plans[i + 1].rect.x < plan.rect.Right() && plans[i + 1].rect.y < plan.rect.Bottom() &&
+            plans[i + 1].rect.Bottom() > plan.rect.y) {
+          width = std::min(width, s(plans[i + 1].rect.x) - s(plan.rect.x));
         }
-        out.push_back({spec.caption, width, height});
+        out.push_back({plan.caption, width, height});
         break;
-      case ControlKind::Button: out.push_back({spec.caption, width - s(8), height}); break;
-      case ControlKind::GroupFrame: out.push_back({spec.caption, width - s(16), height}); break;
+      case ControlKind::Button: out.push_back({plan.caption, width - s(8), height}); break;
+      case ControlKind::GroupFrame: out.push_back({plan.caption, width - s(16), height}); break;
       case ControlKind::DropDownList:
-        for (const std::string& entry : spec.entries) out.push_back({entry, width - arrow, 0});
+        for (const std::string& entry : plan.entries) out.push_back({entry, width - arrow, 0});
         break;
       default: break;
     }

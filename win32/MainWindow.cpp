@@ -157,8 +157,8 @@ int MainWindow::InnerHeight() const {
 void MainWindow::CreateControls() {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
   bool tabsBuilt = false;
-  for (const ControlSpec& spec : MainWindowControls()) {
-    if (spec.page != ControlPage::Window && !tabsBuilt) {
+  for (const ControlPlan& plan : MainWindowControls()) {
+    if (plan.page != ControlPage::Window && !tabsBuilt) {
       tabsBuilt = true;
       tabs_ = ::CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, 0, 0,
                                 10, 10, window_, MenuId(static_cast<int>(ControlId::OperationTabs)), instance, nullptr);
@@ -177,15 +177,15 @@ void MainWindow::CreateControls() {
         ::SetWindowPos(pages_[page], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       }
     }
-    HWND parent = spec.page == ControlPage::Window ? window_ : pages_[static_cast<int>(spec.page)];
-    HWND control = CreateControl(spec, parent);
-    built_.push_back({&spec, control});
-    if (spec.id == ControlId::RtuDisconnectButton) {
+    HWND parent = plan.page == ControlPage::Window ? window_ : pages_[static_cast<int>(plan.page)];
+    HWND control = CreateControl(plan, parent);
+    built_.push_back({&plan, control});
+    if (plan.id == ControlId::RtuDisconnectButton) {
       // The logo goes in after the first row, at W - 220 of the window as it is at this moment.
       logo_ = CreateLogoPicture(window_);
     }
-    if (spec.id == ControlId::RtuReadButton || spec.id == ControlId::TcpReadButton) {
-      const bool serial = spec.id == ControlId::RtuReadButton;
+    if (plan.id == ControlId::RtuReadButton || plan.id == ControlId::TcpReadButton) {
+      const bool serial = plan.id == ControlId::RtuReadButton;
       const ControlId tableId = serial ? ControlId::RtuResultTable : ControlId::TcpResultTable;
       HWND table = CreateResultList(parent, tableId);
       tables_[serial ? 0 : 1] = table;
@@ -205,16 +205,16 @@ void MainWindow::CreateControls() {
   if (logo_ != nullptr) controls_[ControlId::LogoPicture] = logo_;
 }
 
-HWND MainWindow::CreateControl(const ControlSpec& spec, HWND parent) {
+HWND MainWindow::CreateControl(const ControlPlan& plan, HWND parent) {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
-  const int id = spec.id ? static_cast<int>(*spec.id) : -1;
+  const int id = plan.id ? static_cast<int>(*plan.id) : -1;
   const auto make = [&](DWORD exStyle, const wchar_t* cls, const std::wstring& text, DWORD style) {
     return ::CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, parent,
                              id >= 0 ? MenuId(id) : nullptr, instance, nullptr);
   };
-  const std::wstring caption = Wide(spec.caption);
+  const std::wstring caption = Wide(plan.caption);
   HWND control = nullptr;
-  switch (spec.kind) {
+  switch (plan.kind) {
     case ControlKind::Label: control = make(0, WC_STATICW, caption, SS_LEFT); break;
     case ControlKind::GroupFrame: control = make(0, WC_BUTTONW, caption, BS_GROUPBOX); break;
     case ControlKind::TextField:
@@ -223,7 +223,7 @@ HWND MainWindow::CreateControl(const ControlSpec& spec, HWND parent) {
     case ControlKind::Button: control = make(0, WC_BUTTONW, caption, WS_TABSTOP | BS_PUSHBUTTON); break;
     case ControlKind::DropDownList:
       control = make(0, WC_COMBOBOXW, L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST);
-      for (const std::string& entry : spec.entries) {
+      for (const std::string& entry : plan.entries) {
         ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
       }
       break;
@@ -238,19 +238,19 @@ HWND MainWindow::CreateControl(const ControlSpec& spec, HWND parent) {
                                           UDS_NOTHOUSANDS | UDS_HOTTRACK,
                                       0, 0, 0, 0, parent, nullptr, instance, nullptr);
       ::SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(control), 0);
-      ::SendMessageW(arrows, UDM_SETRANGE32, static_cast<WPARAM>(spec.minimum), static_cast<LPARAM>(spec.maximum));
-      spinArrows_[*spec.id] = arrows;
-      AddTooltip(arrows, spec.tooltip);
+      ::SendMessageW(arrows, UDM_SETRANGE32, static_cast<WPARAM>(plan.minimum), static_cast<LPARAM>(plan.maximum));
+      spinArrows_[*plan.id] = arrows;
+      AddTooltip(arrows, plan.tooltip);
       break;
     }
   }
-  if (spec.id) {
-    controls_[*spec.id] = control;
+  if (plan.id) {
+    controls_[*plan.id] = control;
     tabOrder_.push_back(control);
   }
-  AddTooltip(control, spec.tooltip);
-  if (spec.kind == ControlKind::EditableCombo) {
-    if (HWND field = ::GetWindow(control, GW_CHILD)) AddTooltip(field, spec.tooltip);
+  AddTooltip(control, plan.tooltip);
+  if (plan.kind == ControlKind::EditableCombo) {
+    if (HWND field = ::GetWindow(control, GW_CHILD)) AddTooltip(field, plan.tooltip);
   }
   return control;
 }
@@ -308,8 +308,8 @@ void MainWindow::PlaceControls() {
     ::SetWindowPos(control, nullptr, r.x, r.y, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
   };
   for (const Built& b : built_) {
-    const LogicalRect r = ScaleToDpi(b.spec->rect, dpi_);
-    switch (b.spec->kind) {
+    const LogicalRect r = ScaleToDpi(b.plan->rect, dpi_);
+    switch (b.plan->kind) {
       case ControlKind::DropDownList:
       case ControlKind::EditableCombo: {
         // A closed combo box is as high as its font makes it; the height given includes the opened list.
@@ -319,7 +319,7 @@ void MainWindow::PlaceControls() {
       case ControlKind::SpinBox: {
         // The field takes the whole place, then the arrows take their share of it on the right.
         place(b.handle, r);
-        HWND arrows = SpinArrows(*b.spec->id);
+        HWND arrows = SpinArrows(*b.plan->id);
         ::SetWindowPos(arrows, nullptr, 0, 0, Scale(kSpinArrowsWidth), r.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         ::SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(b.handle), 0);
         break;

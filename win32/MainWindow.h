@@ -48,7 +48,7 @@ class MainWindow final : public OperatorConsole {
   int InnerHeight() const;
   // Every control the table describes, with its window, in creation order.
   struct Built {
-    const ControlSpec* spec;
+    const ControlPlan* plan;
     HWND handle;
   };
   const std::vector<Built>& BuiltControls() const { return built_; }
@@ -74,7 +74,7 @@ class MainWindow final : public OperatorConsole {
   void OnDpiChanged(int dpi, const RECT& suggested);
 
   void CreateControls();
-  HWND CreateControl(const ControlSpec& spec, HWND parent);
+  HWND CreateControl(const ControlPlan& plan, HWND parent);
   void AddTooltip(HWND control, const std::string& text);
   void FillDefaults();
   void ApplyFont();

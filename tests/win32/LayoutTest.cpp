@@ -110,11 +110,11 @@ TEST_F(WindowLayout, ADpiChangeRescalesEveryPlaceAndTheFont) {
 
 void WindowLayout::ExpectFixedControlsAt(int dpi) {
   for (const MainWindow::Built& b : window_.BuiltControls()) {
-    const LogicalRect want = ScaleToDpi(b.spec->rect, dpi);
+    const LogicalRect want = ScaleToDpi(b.plan->rect, dpi);
     LogicalRect got = PlaceOf(b.handle);
-    if (b.spec->kind == ControlKind::SpinBox) got.width += PlaceOf(window_.SpinArrows(*b.spec->id)).width;
-    SCOPED_TRACE(b.spec->id ? std::string(ControlIdName(*b.spec->id)) : b.spec->caption);
-    if (b.spec->kind == ControlKind::DropDownList || b.spec->kind == ControlKind::EditableCombo) {
+    if (b.plan->kind == ControlKind::SpinBox) got.width += PlaceOf(window_.SpinArrows(*b.plan->id)).width;
+    SCOPED_TRACE(b.plan->id ? std::string(ControlIdName(*b.plan->id)) : b.plan->caption);
+    if (b.plan->kind == ControlKind::DropDownList || b.plan->kind == ControlKind::EditableCombo) {
       // A closed combo box is as high as the system makes it for its font.
       EXPECT_EQ((LogicalRect{got.x, got.y, got.width, 0}), (LogicalRect{want.x, want.y, want.width, 0}));
       continue;
@@ -150,7 +150,7 @@ TEST_F(WindowLayout, EveryCaptionFits) {
     const MainWindow::Built& b = built[i];
     LogicalRect room = PlaceOf(b.handle);
     std::vector<std::pair<std::string, int>> texts;  // text, width it needs beside itself
-    switch (b.spec->kind) {
+    switch (b.plan->kind) {
       case ControlKind::Label:
         // The field after a label may start inside the label's box (the FC 16 group's start address)
         // and is drawn over its end: the text must end before the field.
@@ -160,19 +160,19 @@ TEST_F(WindowLayout, EveryCaptionFits) {
             room.width = field.x - room.x;
           }
         }
-        texts.push_back({b.spec->caption, 0});
+        texts.push_back({b.plan->caption, 0});
         break;
-      case ControlKind::Button: texts.push_back({b.spec->caption, frame}); break;
-      case ControlKind::GroupFrame: texts.push_back({b.spec->caption, Scale(16)}); break;
+      case ControlKind::Button: texts.push_back({b.plan->caption, frame}); break;
+      case ControlKind::GroupFrame: texts.push_back({b.plan->caption, Scale(16)}); break;
       case ControlKind::DropDownList:
-        for (const std::string& entry : b.spec->entries) texts.push_back({entry, arrow});
+        for (const std::string& entry : b.plan->entries) texts.push_back({entry, arrow});
         break;
       default: break;
     }
     for (const auto& [text, margin] : texts) {
       const SIZE size = TextSize(b.handle, text);
       EXPECT_LE(size.cx + margin, room.width) << text;
-      if (b.spec->kind != ControlKind::DropDownList) {
+      if (b.plan->kind != ControlKind::DropDownList) {
         EXPECT_LE(size.cy, room.height) << text;
       }
     }

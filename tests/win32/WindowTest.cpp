@@ -324,14 +324,14 @@ TEST_F(WindowTest, TabFollowsTheCreationOrder) {
 
 // Windows names a field after the label created just before it: each label must come right before its field.
 TEST_F(WindowTest, EachFieldFollowsItsLabel) {
-  const std::vector<ControlSpec>& specs = MainWindowControls();
+  const std::vector<ControlPlan>& plans = MainWindowControls();
   int checked = 0;
-  for (size_t i = 1; i < specs.size(); ++i) {
-    if (specs[i - 1].kind != ControlKind::Label || !specs[i].id) continue;
-    HWND before = ::GetWindow(Control(*specs[i].id), GW_HWNDPREV);
+  for (size_t i = 1; i < plans.size(); ++i) {
+    if (plans[i - 1].kind != ControlKind::Label || !plans[i].id) continue;
+    HWND before = ::GetWindow(Control(*plans[i].id), GW_HWNDPREV);
     wchar_t text[64] = {};
     ::GetWindowTextW(before, text, 64);
-    EXPECT_EQ(win32::Utf8(text), specs[i - 1].caption) << ControlIdName(*specs[i].id);
+    EXPECT_EQ(win32::Utf8(text), plans[i - 1].caption) << ControlIdName(*plans[i].id);
     ++checked;
   }
   EXPECT_EQ(checked, 24);
